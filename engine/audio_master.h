@@ -1,0 +1,106 @@
+// Runs the audio graph: the sample clock and block grid, the run list of awake
+// unit generators in sort order, the message targets and the host's transport.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "engine/event.h"
+#include "engine/msg_target.h"
+#include "engine/sample_block.h"
+#include "platform/vst2.h"
+
+class ug_base;
+class ug_container;
+
+// What the audio master needs from the application that owns it.
+class audio_master_client {
+public:
+    virtual ~audio_master_client() = default;
+    // The host's transport with the wanted flags, or null when the host has none.
+    virtual const vst::VstTimeInfo* HostTimeInfo(int32_t wanted_flags) = 0;
+    // Called at the start of a host call when the application asked for it.
+    virtual void OnAudioCallback() {}
+    // A message box requested by the audio side.
+    virtual void ShowMessageFromAudio(const std::string& text, int style) = 0;
+    virtual int32_t MessageHandle() const { return 0; }
+};
+
+// Engine block size for a host block size: the smallest exact fraction of the
+// host's block that is at least 96 samples, or a large enough smaller one.
+int CalcBlockSize(int host_block_size);
+
+class WsAudioMaster : public dsp_msg_target {
+public:
+    WsAudioMaster(audio_master_client* client, int host_block_size, float sample_rate);
+    ~WsAudioMaster() override;
+    WsAudioMaster(const WsAudioMaster&) = delete;
+    WsAudioMaster& operator=(const WsAudioMaster&) = delete;
+
+    int BlockSize() const { return block_size_; }
+    float SampleRate() const { return sample_rate_; }
+    uint32_t SampleClock() const { return sample_clock_; }
+    uint32_t BlockStart() const { return block_start_; }
+    uint32_t SubBlockEnd() const { return sub_block_end_; }
+    bool IsRunning() const { return running_; }
+    ug_base* CurrentUg() const { return current_; }
+    ug_base* RunListHead() const { return run_head_; }
+    audio_master_client* Client() const { return client_; }
+
+    void Start(ug_base* top);
+    void Stop() { running_ = false; }
+    void Process(int sample_count);
+
+    void InsertToRunList(ug_base* ug);
+    void RemoveFromRunList(ug_base* ug);
+
+    void RegisterTarget(dsp_msg_target* target, int32_t handle);
+    void UnregisterTarget(dsp_msg_target* target);
+    dsp_msg_target* FindTarget(int32_t handle) const;
+    void OnMessage(int32_t code, message_stream* stream) override {}
+
+    void PostNotification(ug_base* ug, int32_t code, int32_t value);
+    // The host's transport corrected to the current block, or null.
+    const vst::VstTimeInfo* GetTimeInfo(int32_t wanted_flags);
+    void ShowMessage(const std::string& text, int style);
+
+    // Set by the input module's heartbeat while the host keeps calling.
+    void SetAudioFlowing(bool flowing) { audio_flowing_.store(flowing); }
+    bool AudioFlowing() const { return audio_flowing_.load(); }
+    void RequestApplicationCallback();
+
+    event_pool& Events() { return events_; }
+    // A block of silence for audio inputs that have no connection.
+    USampBlock& SilentBlock() { return silent_block_; }
+
+private:
+    void DeliverPendingWork();
+    void RunSubBlock(int chunk);
+
+    audio_master_client* client_;
+    int block_size_;
+    float sample_rate_;
+
+    uint32_t sample_clock_ = 0;
+    uint32_t block_start_ = 0;
+    uint32_t sub_block_end_ = 0;
+    uint32_t host_call_clock_ = 0;
+
+    std::atomic<bool> work_pending_{false};
+    std::atomic<bool> callback_pending_{false};
+    std::atomic<bool> audio_flowing_{false};
+    bool running_ = false;
+
+    ug_base* run_head_ = nullptr;
+    ug_base* current_ = nullptr;
+    // Where the walk goes on when the unit generator it is running leaves the list.
+    ug_base* walk_next_ = nullptr;
+    bool current_removed_ = false;
+
+    vst::VstTimeInfo time_info_{};
+    std::map<int32_t, dsp_msg_target*> targets_;
+    event_pool events_;
+    USampBlock silent_block_;
+};

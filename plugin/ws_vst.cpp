@@ -1,0 +1,276 @@
+#include "plugin/ws_vst.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/platform.h"
+#include "plugin/vst_io.h"
+
+namespace {
+
+constexpr std::size_t kInitialOutgoingEvents = 256;
+
+void CopyText(char* destination, const std::string& text, std::size_t limit) {
+    const std::size_t length = std::min(text.size(), limit);
+    std::memcpy(destination, text.data(), length);
+    destination[length] = '\0';
+}
+
+// The ID text, padded with spaces to four characters, first character on top.
+int32_t PackUniqueId(std::string text) {
+    text.resize(std::max<std::size_t>(text.size(), 4), ' ');
+    return static_cast<int32_t>((uint32_t(uint8_t(text[0])) << 24) | (uint32_t(uint8_t(text[1])) << 16) |
+                                (uint32_t(uint8_t(text[2])) << 8) | uint32_t(uint8_t(text[3])));
+}
+
+bool IsProgramChangeOrPressure(int status) { return status >= 0xC0 && status <= 0xDF; }
+
+}  // namespace
+
+WsVst::WsVst(vst::HostCallback host, bool& failed) : vst_plugin_base(host) {
+    effect_.flags |= vst::effFlagsProgramChunks;
+    if (!app_.InitInstance(this)) {
+        failed = true;
+        return;
+    }
+    current_program_ = 0;
+    effect_.numPrograms = app_.ProgramCount();
+    effect_.numParams = static_cast<int32_t>(parameters_.size());
+    effect_.numInputs = app_.AudioInputCount();
+    effect_.numOutputs = app_.AudioOutputCount();
+    if (app_.CanMono()) effect_.flags |= vst::effFlagsCanMono;
+    effect_.flags |= vst::effFlagsCanReplacing;
+    if ((app_.PluginOptions() & PO_SYNTH) != 0) effect_.flags |= vst::effFlagsIsSynth;
+    CallHost(vst::audioMasterNeedIdle);
+    effect_.uniqueID = PackUniqueId(app_.IdText());
+
+    outgoing_midi_.reserve(kInitialOutgoingEvents);
+}
+
+WsVst::~WsVst() {
+    Suspend();
+    while (!parameters_.empty()) parameters_.pop_back();
+}
+
+// ---- suspend and resume ------------------------------------------------------
+
+void WsVst::WaitForAudioCall() {
+    while (in_process_.load()) platform::YieldThread();
+}
+
+void WsVst::Suspend() {
+    resumed_ = false;
+    WaitForAudioCall();
+    app_.StopAudio();
+}
+
+void WsVst::Resume() {
+    resumed_ = false;
+    WaitForAudioCall();
+    app_.SetSampleRate(sample_rate_);
+    pending_events_ = nullptr;
+    if (app_.HasMidiInput()) CallHost(vst::audioMasterWantMidi, 0, 1);
+    app_.StartAudio(block_size_);
+    CallHost(vst::audioMasterNeedIdle);
+    replacing_ = true;
+    resumed_ = true;
+}
+
+void WsVst::SetSampleRate(float rate) {
+    if (rate == sample_rate_) return;
+    sample_rate_ = rate;
+    if (resumed_.load()) {
+        Suspend();
+        Resume();
+    }
+}
+
+void WsVst::SetProgram(int program) {
+    if (program < 0 || program >= effect_.numPrograms) return;
+    current_program_ = program;
+}
+
+// ---- dispatcher ----------------------------------------------------------------
+
+intptr_t WsVst::Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
+    using namespace vst;
+    auto* text = static_cast<char*>(ptr);
+    switch (opcode) {
+        case effSetProgram: SetProgram(static_cast<int>(value)); return 0;
+        case effGetProgram: return current_program_;
+        case effSetProgramName:
+            if (text != nullptr) app_.SetProgramName(current_program_, text);
+            return 0;
+        case effGetProgramName:
+            if (text != nullptr) std::strcpy(text, app_.ProgramName(current_program_).c_str());
+            return 0;
+        case effGetParamLabel: CopyParameterText(index, text, &vst_parameter::getLabel); return 0;
+        case effGetParamDisplay: CopyParameterText(index, text, &vst_parameter::getDisplay); return 0;
+        case effGetParamName: CopyParameterText(index, text, &vst_parameter::getName); return 0;
+        case effSetSampleRate: SetSampleRate(opt); return 0;
+        case effSetBlockSize: block_size_ = static_cast<int32_t>(value); return 0;
+        case effMainsChanged:
+            if (value == 0)
+                Suspend();
+            else
+                Resume();
+            return 0;
+        case effIdentify: return 0x4E764566;
+        case effProcessEvents:
+            pending_events_ = static_cast<VstEvents*>(ptr);
+            return 1;
+        case effCanBeAutomated: {
+            const vst_parameter* parameter = Parameter(index);
+            return parameter != nullptr && parameter->isAutomatable() && !parameter->isOutput() ? 1 : 0;
+        }
+        case effGetNumProgramCategories: return 1;
+        case effGetProgramNameIndexed:
+            if (text != nullptr) std::strcpy(text, app_.ProgramName(index).c_str());
+            return 1;
+        case effCopyProgram: app_.CopyProgram(current_program_, index); return 1;
+        case effConnectInput:
+        case effConnectOutput: return 1;
+        case effGetOutputProperties: return GetOutputProperties(index, static_cast<VstPinProperties*>(ptr));
+        case effGetPlugCategory: return (effect_.flags & effFlagsIsSynth) != 0 ? kPlugCategSynth : kPlugCategUnknown;
+        case effGetEffectName:
+            if (text != nullptr) CopyText(text, app_.EffectName(), 31);
+            return 1;
+        case effGetVendorString:
+            if (text != nullptr) std::strcpy(text, app_.VendorText().c_str());
+            return 1;
+        case effGetProductString:
+            if (text != nullptr) std::strcpy(text, app_.ProductText().c_str());
+            return 1;
+        case effGetVendorVersion: return 1;
+        case effCanDo: return text != nullptr ? CanDo(text) : 0;
+        case effIdle:
+            app_.Idle();
+            return 1;
+        case effKeysRequired: return 1;
+        case effGetVstVersion: return 2300;
+        default: return 0;
+    }
+}
+
+intptr_t WsVst::CanDo(const char* text) const {
+    const auto answer = [](bool yes) -> intptr_t { return yes ? 1 : -1; };
+    if (std::strcmp(text, "receiveVstMidiEvent") == 0) return answer(app_.HasMidiInput());
+    if (std::strcmp(text, "sendVstMidiEvent") == 0) return answer(app_.HasMidiOutput());
+    if (std::strcmp(text, "sendVstTimeInfo") == 0) return answer((app_.PluginOptions() & PO_SEND_TIME_INFO) != 0);
+    return 0;
+}
+
+intptr_t WsVst::GetOutputProperties(int index, vst::VstPinProperties* properties) const {
+    if (properties == nullptr) return 0;
+    std::memset(properties, 0, sizeof *properties);
+    if (index < 0 || index >= app_.AudioOutputCount()) return 0;
+    const int outputs = effect_.numOutputs;
+    const bool stereo = outputs >= 2 && outputs % 2 == 0 && (app_.PluginOptions() & PO_STEREO_PAIRS) != 0;
+    properties->flags = vst::kVstPinIsActive | (stereo ? vst::kVstPinIsStereo : 0);
+    const std::string& name = app_.AudioOutputName(index);
+    CopyText(properties->label, name, sizeof properties->label - 1);
+    CopyText(properties->shortLabel, name, sizeof properties->shortLabel - 1);
+    return 1;
+}
+
+// ---- parameters ----------------------------------------------------------------
+
+vst_parameter* WsVst::Parameter(int index) const {
+    if (index < 0 || index >= static_cast<int>(parameters_.size())) return nullptr;
+    return parameters_[static_cast<std::size_t>(index)].get();
+}
+
+void WsVst::CopyParameterText(int index, char* destination, std::string (vst_parameter::*get)() const) const {
+    if (destination == nullptr) return;
+    const vst_parameter* parameter = Parameter(index);
+    CopyText(destination, parameter != nullptr ? (parameter->*get)() : std::string(), 31);
+}
+
+void WsVst::SetParameter(int32_t index, float value) {
+    vst_parameter* parameter = Parameter(index);
+    if (parameter == nullptr || parameter->getNormalised() == value) return;
+    WsAudioMaster* audio_master = app_.AudioMaster();
+    if (audio_master != nullptr && platform::CurrentThreadId() != app_.CreatingThread())
+        parameter->postNormalised(value, audio_master);
+    else
+        parameter->setNormalised(value);
+}
+
+float WsVst::GetParameter(int32_t index) {
+    const vst_parameter* parameter = Parameter(index);
+    return parameter != nullptr ? parameter->getNormalised() : 0.0f;
+}
+
+// ---- audio -----------------------------------------------------------------------
+
+void WsVst::ProcessReplacing(float** inputs, float** outputs, int32_t sample_frames) {
+    Process(inputs, outputs, sample_frames);
+}
+
+void WsVst::ProcessAccumulating(float** inputs, float** outputs, int32_t sample_frames) {
+    replacing_ = false;
+    Process(inputs, outputs, sample_frames);
+}
+
+void WsVst::Process(float** inputs, float** outputs, int32_t sample_frames) {
+    in_process_ = true;
+    if (resumed_.load() && sample_frames >= 0) {
+        if (output_module_ != nullptr) output_module_->SetHostBuffers(outputs, effect_.numOutputs);
+        if (input_module_ != nullptr) input_module_->SetHostBuffers(inputs, effect_.numInputs);
+        QueueHostMidi();
+        app_.AudioMaster()->Process(sample_frames);
+        pending_events_ = nullptr;
+        CollectOutgoingMidi(sample_frames);
+    }
+    in_process_ = false;
+}
+
+void WsVst::QueueHostMidi() {
+    if (pending_events_ == nullptr || input_module_ == nullptr) return;
+    const uint32_t now = input_module_->sample_clock;
+    for (int32_t i = 0; i < pending_events_->numEvents; ++i) {
+        const vst::VstEvent* event = pending_events_->events[i];
+        if (event == nullptr || event->type != vst::kVstMidiType) continue;
+        const auto* midi = reinterpret_cast<const vst::VstMidiEvent*>(event);
+        const int32_t word = uint8_t(midi->midiData[0]) | (uint8_t(midi->midiData[1]) << 8) |
+                             (uint8_t(midi->midiData[2]) << 16);
+        input_module_->QueueHostMidi(now + static_cast<uint32_t>(std::max(midi->deltaFrames, 0)), word);
+    }
+}
+
+void WsVst::CollectOutgoingMidi(int32_t sample_frames) {
+    if (output_module_ == nullptr) return;
+    std::vector<midi_record>& queue = output_module_->MidiQueue();
+    if (midi_read_position_ >= queue.size()) return;
+
+    outgoing_midi_.clear();
+    const uint32_t block_start = output_module_->sample_clock - static_cast<uint32_t>(sample_frames);
+    for (; midi_read_position_ < queue.size(); ++midi_read_position_) {
+        const midi_record& record = queue[midi_read_position_];
+        const auto offset = static_cast<int32_t>(record.time - block_start);
+        if (offset >= sample_frames) break;  // stays for the block it falls in
+        vst::VstMidiEvent event{};
+        event.type = vst::kVstMidiType;
+        event.byteSize = 24;
+        event.deltaFrames = std::max(offset, 0);
+        const int status = record.message & 0xff;
+        event.midiData[0] = static_cast<char>(status);
+        event.midiData[1] = static_cast<char>((record.message >> 8) & 0xff);
+        event.midiData[2] = static_cast<char>(IsProgramChangeOrPressure(status) ? 255 : (record.message >> 16) & 0xff);
+        outgoing_midi_.push_back(event);
+    }
+    // Sent records are dropped so the queue never fills up with history.
+    queue.erase(queue.begin(), queue.begin() + static_cast<std::ptrdiff_t>(midi_read_position_));
+    midi_read_position_ = 0;
+    if (outgoing_midi_.empty()) return;
+
+    const std::size_t header = offsetof(vst::VstEvents, events);
+    const std::size_t needed = header + outgoing_midi_.size() * sizeof(vst::VstEvent*);
+    if (outgoing_block_.size() < needed) outgoing_block_.resize(std::max(needed, header + kInitialOutgoingEvents * sizeof(vst::VstEvent*)));
+    auto* block = reinterpret_cast<vst::VstEvents*>(outgoing_block_.data());
+    block->numEvents = static_cast<int32_t>(outgoing_midi_.size());
+    block->reserved = 0;
+    for (std::size_t i = 0; i < outgoing_midi_.size(); ++i)
+        block->events[i] = reinterpret_cast<vst::VstEvent*>(&outgoing_midi_[i]);
+    CallHost(vst::audioMasterProcessEvents, 0, 0, block);
+}
