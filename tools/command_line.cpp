@@ -1,0 +1,125 @@
+#include "tools/command_line.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <stdexcept>
+
+#include "tools/number_text.h"
+
+namespace tools {
+
+namespace {
+
+constexpr int kLargestBlock = 8192;
+constexpr int kHighestRate = 1 << 30;
+
+template <typename Options>
+struct OptionTable {
+    std::map<std::string, std::function<void(Options&, const std::string&)>> with_value;
+    std::map<std::string, std::function<void(Options&)>> flags;
+};
+
+bool IsHelp(const std::string& argument) { return argument == "--help" || argument == "-h"; }
+
+// "--name=value" counts as "--name value".
+std::pair<std::string, std::optional<std::string>> SplitInlineValue(const std::string& argument) {
+    auto equals = argument.find('=');
+    if (argument.rfind("--", 0) != 0 || equals == std::string::npos) return {argument, std::nullopt};
+    return {argument.substr(0, equals), argument.substr(equals + 1)};
+}
+
+template <typename Options>
+Options ParseOptions(const std::vector<std::string>& arguments, const OptionTable<Options>& table) {
+    Options options;
+    bool have_source = false;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        auto [name, value] = SplitInlineValue(arguments[i]);
+        if (auto flag = table.flags.find(name); flag != table.flags.end() && !value) {
+            flag->second(options);
+        } else if (auto option = table.with_value.find(name); option != table.with_value.end()) {
+            if (!value && i + 1 == arguments.size()) throw std::invalid_argument("option " + name + " needs a value");
+            option->second(options, value ? *value : arguments[++i]);
+        } else if (name.empty() || name[0] == '-') {
+            throw std::invalid_argument("unknown option \"" + arguments[i] + "\"");
+        } else if (have_source) {
+            throw std::invalid_argument("unexpected argument \"" + name + "\" (one plug-in at a time)");
+        } else {
+            options.source = name;
+            have_source = true;
+        }
+    }
+    return options;
+}
+
+double ParsePositiveSeconds(const std::string& text) {
+    double seconds = ParseReal(text, "length in seconds");
+    if (seconds <= 0) throw std::invalid_argument("length in seconds \"" + text + "\" must be above zero");
+    return seconds;
+}
+
+ParameterSetting ParseParameterSetting(const std::string& text) {
+    auto equals = text.rfind('=');
+    if (equals == std::string::npos || equals == 0)
+        throw std::invalid_argument("parameter setting \"" + text + "\" is not NAME_OR_INDEX=VALUE");
+    double value = ParseReal(text.substr(equals + 1), "parameter value");
+    if (value < 0 || value > 1)
+        throw std::invalid_argument("parameter value in \"" + text + "\" is outside 0 to 1");
+    return {text.substr(0, equals), float(value)};
+}
+
+const OptionTable<InfoOptions>& InfoTable() {
+    static const OptionTable<InfoOptions> table{{}, {{"--json", [](InfoOptions& o) { o.json = true; }}}};
+    return table;
+}
+
+const OptionTable<RenderOptions>& RenderTable() {
+    using O = RenderOptions;
+    using V = const std::string&;
+    static const OptionTable<RenderOptions> table{{
+        {"-o", [](O& o, V v) { o.output = v; }},
+        {"--seconds", [](O& o, V v) { o.seconds = ParsePositiveSeconds(v); }},
+        {"--rate", [](O& o, V v) { o.sample_rate = int(ParseInteger(v, "sample rate", 1, kHighestRate)); }},
+        {"--block", [](O& o, V v) { o.block_size = int(ParseInteger(v, "block size", 1, kLargestBlock)); }},
+        {"--notes", [](O& o, V v) { o.notes = ParseNoteSpec(v); }},
+        {"--program", [](O& o, V v) { o.program = int(ParseInteger(v, "program", 0, INT32_MAX)); }},
+        {"--param", [](O& o, V v) { o.parameters.push_back(ParseParameterSetting(v)); }},
+    }};
+    return table;
+}
+
+}  // namespace
+
+Command ParseCommandLine(const std::vector<std::string>& arguments) {
+    if (arguments.empty() || IsHelp(arguments[0]) || arguments[0] == "help") return HelpRequest{};
+    std::vector<std::string> rest(arguments.begin() + 1, arguments.end());
+    for (const std::string& argument : rest)
+        if (IsHelp(argument)) return HelpRequest{};
+    if (arguments[0] == "info") return ParseOptions(rest, InfoTable());
+    if (arguments[0] == "render") return ParseOptions(rest, RenderTable());
+    throw std::invalid_argument("unknown command \"" + arguments[0] + "\" (try wirestack --help)");
+}
+
+std::string UsageText() {
+    return "usage: wirestack info [SOURCE] [--json]\n"
+           "       wirestack render [SOURCE] [-o OUT.wav] [--seconds S] [--rate HZ] [--block N]\n"
+           "                        [--notes SPEC] [--program N] [--param NAME_OR_INDEX=VALUE]...\n"
+           "\n"
+           "A VST 2 host. SOURCE is a plug-in library; left out, the Wirestack plug-in\n"
+           "built beside this command.\n"
+           "\n"
+           "info     shows what a host sees: names, ids, programs, parameters, outputs.\n"
+           "render   runs the plug-in on silent inputs and writes its outputs to a 32-bit\n"
+           "         float WAVE file (default wirestack.wav), one channel per output.\n"
+           "\n"
+           "  -o OUT.wav         file to write\n"
+           "  --seconds S        length (default: last note end + 1 s, or 2 s)\n"
+           "  --rate HZ          sample rate (default 44100)\n"
+           "  --block N          host block size, 1 to 8192 (default 512)\n"
+           "  --notes SPEC       notes on MIDI channel 1: key@start+duration[:velocity],...\n"
+           "                     in seconds, e.g. \"69@0+1:100,72@0.5+1\" (velocity 100 if left out)\n"
+           "  --program N        program to select before processing\n"
+           "  --param P=V        set parameter P (index or name) to V, normalised 0 to 1\n";
+}
+
+}  // namespace tools

@@ -1,0 +1,44 @@
+// The `wirestack` command line, read into plain option records.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "tools/note_spec.h"
+
+namespace tools {
+
+struct HelpRequest {};
+
+struct InfoOptions {
+    std::string source;  // empty: the plug-in built beside the tool
+    bool json = false;
+};
+
+struct ParameterSetting {
+    std::string parameter;  // an index or a name, resolved against the plug-in
+    float value = 0;        // normalised, 0 to 1
+};
+
+struct RenderOptions {
+    std::string source;  // empty: the plug-in built beside the tool
+    std::string output = "wirestack.wav";
+    std::optional<double> seconds;  // default: last note end + 1 s, or 2 s
+    int sample_rate = 44100;
+    int block_size = 512;
+    std::vector<Note> notes;
+    std::optional<int> program;
+    std::vector<ParameterSetting> parameters;
+};
+
+using Command = std::variant<HelpRequest, InfoOptions, RenderOptions>;
+
+// The arguments after the program name. Throws std::invalid_argument naming the
+// offending text.
+Command ParseCommandLine(const std::vector<std::string>& arguments);
+
+std::string UsageText();
+
+}  // namespace tools

@@ -1,0 +1,71 @@
+#include "tools/note_spec.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "tools/number_text.h"
+
+namespace tools {
+
+namespace {
+
+constexpr int kDefaultVelocity = 100;
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> pieces;
+    std::string::size_type begin = 0;
+    for (;;) {
+        auto end = text.find(separator, begin);
+        pieces.push_back(text.substr(begin, end - begin));
+        if (end == std::string::npos) return pieces;
+        begin = end + 1;
+    }
+}
+
+std::string Trimmed(const std::string& text) {
+    auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+Note ParseNote(const std::string& text) {
+    auto at = text.find('@');
+    auto plus = text.find('+', at == std::string::npos ? 0 : at);
+    if (at == std::string::npos || plus == std::string::npos)
+        throw std::invalid_argument("expected key@start+duration[:velocity]");
+    auto colon = text.find(':', plus);
+
+    Note note;
+    note.key = int(ParseInteger(text.substr(0, at), "key", 0, 127));
+    note.start = ParseReal(text.substr(at + 1, plus - at - 1), "start");
+    note.duration = ParseReal(text.substr(plus + 1, colon - plus - 1), "duration");
+    note.velocity = colon == std::string::npos
+                        ? kDefaultVelocity
+                        : int(ParseInteger(text.substr(colon + 1), "velocity", 1, 127));
+    if (note.start < 0) throw std::invalid_argument("start must not be negative");
+    if (note.duration <= 0) throw std::invalid_argument("duration must be above zero");
+    return note;
+}
+
+}  // namespace
+
+std::vector<Note> ParseNoteSpec(const std::string& spec) {
+    std::vector<Note> notes;
+    for (const std::string& piece : Split(spec, ',')) {
+        std::string text = Trimmed(piece);
+        try {
+            notes.push_back(ParseNote(text));
+        } catch (const std::invalid_argument& error) {
+            throw std::invalid_argument("bad note \"" + text + "\" in \"" + spec + "\": " + error.what());
+        }
+    }
+    return notes;
+}
+
+double NotesEnd(const std::vector<Note>& notes) {
+    double end = 0;
+    for (const Note& note : notes) end = std::max(end, note.start + note.duration);
+    return end;
+}
+
+}  // namespace tools

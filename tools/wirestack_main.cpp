@@ -1,0 +1,59 @@
+// The `wirestack` command: a VST 2 host that inspects and renders plug-ins.
+#include <iostream>
+#include <stdexcept>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "tools/command_line.h"
+#include "tools/commands.h"
+
+namespace {
+
+constexpr int kFailed = 1;
+constexpr int kBadUsage = 2;
+
+std::string Source(const std::string& given) {
+    return given.empty() ? tools::LibraryBesideExecutable(WS_DEFAULT_PLUGIN_NAME) : given;
+}
+
+int Run(const tools::HelpRequest&) {
+    std::cout << tools::UsageText();
+    return 0;
+}
+
+int Run(const tools::InfoOptions& options) {
+    std::cout << tools::RunInfo(options, Source(options.source));
+    return 0;
+}
+
+int Run(const tools::RenderOptions& options) {
+    tools::RenderResult result = tools::RunRender(options, Source(options.source));
+    std::cout << "wrote " << result.path << " (" << result.channels << " channels, " << result.seconds
+              << " seconds, " << result.sample_rate << " Hz)\n";
+    if (result.outgoing_midi_events != 0)
+        std::cerr << "the plug-in sent " << result.outgoing_midi_events << " MIDI events\n";
+    return 0;
+}
+
+// Callers read one line per failure, whatever the text from the system held.
+std::string OneLine(std::string text) {
+    for (char& c : text)
+        if (c == '\n' || c == '\r') c = ' ';
+    return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        tools::Command command = tools::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+        return std::visit([](const auto& options) { return Run(options); }, command);
+    } catch (const std::invalid_argument& error) {
+        std::cerr << "wirestack: " << OneLine(error.what()) << "\n";
+        return kBadUsage;
+    } catch (const std::exception& error) {
+        std::cerr << "wirestack: " << OneLine(error.what()) << "\n";
+        return kFailed;
+    }
+}
