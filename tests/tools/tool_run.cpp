@@ -13,7 +13,12 @@ namespace {
 // Single quotes keep every byte as it is for /bin/sh.
 std::string ShellQuoted(const std::string& text) {
     std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : text) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
     return quoted + "'";
 }
 
@@ -42,7 +47,10 @@ ToolRun RunProgram(const std::string& program, const std::vector<std::string>& a
     // std::system's status encoding is the platform's own, so the shell writes
     // the exit code to a file instead.
     std::string command = "cd " + ShellQuoted(folder.string()) + " && " + ShellQuoted(program);
-    for (const std::string& argument : arguments) command += " " + ShellQuoted(argument);
+    for (const std::string& argument : arguments) {
+        command += ' ';
+        command += ShellQuoted(argument);
+    }
     command += " </dev/null >.stdout 2>.stderr; echo $? >.exit_code";
     if (std::system(command.c_str()) != 0) throw std::runtime_error("cannot run " + program);
     ToolRun run;

@@ -47,7 +47,8 @@ void ReadSamples(const Bytes& bytes, size_t at, uint32_t size, WavFile& wav) {
     bytes.Need(at, size);
     wav.data_size = size;
     wav.samples.resize(size / sizeof(float));
-    std::memcpy(wav.samples.data(), bytes.Data().data() + at, wav.samples.size() * sizeof(float));
+    if (!wav.samples.empty())  // an empty vector may have no storage to copy to
+        std::memcpy(wav.samples.data(), bytes.Data().data() + at, wav.samples.size() * sizeof(float));
 }
 
 }  // namespace
