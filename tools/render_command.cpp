@@ -78,8 +78,9 @@ RenderResult RunRender(const RenderOptions& options, const std::string& library_
     double seconds = RenderSeconds(options);
     uint64_t frames = FrameCount(seconds, options.sample_rate);
     int channels = host.Effect().numOutputs;
-    WavWriter writer(options.output, channels, options.sample_rate, frames);
+    // Resumed first, so a plug-in that cannot run leaves no half-made file behind.
     host.Resume(options.sample_rate, options.block_size);
+    WavWriter writer(options.output, channels, options.sample_rate, frames);
     RenderBlocks(host, options, frames, writer);
     writer.Finish();
     return {options.output, channels, double(frames) / options.sample_rate, options.sample_rate,
