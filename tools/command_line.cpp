@@ -81,7 +81,7 @@ const OptionTable<RenderOptions>& RenderTable() {
         {"--seconds", [](O& o, V v) { o.seconds = ParsePositiveSeconds(v); }},
         {"--rate", [](O& o, V v) { o.sample_rate = int(ParseInteger(v, "sample rate", 1, kHighestRate)); }},
         {"--block", [](O& o, V v) { o.block_size = int(ParseInteger(v, "block size", 1, kLargestBlock)); }},
-        {"--notes", [](O& o, V v) { o.notes = ParseNoteSpec(v); }},
+        {"--notes", [](O& o, V v) { o.notes = ParseNotes(v); }},
         {"--program", [](O& o, V v) { o.program = int(ParseInteger(v, "program", 0, INT32_MAX)); }},
         {"--param", [](O& o, V v) { o.parameters.push_back(ParseParameterSetting(v)); }},
     }};
@@ -103,7 +103,7 @@ Command ParseCommandLine(const std::vector<std::string>& arguments) {
 std::string UsageText() {
     return "usage: wirestack info [SOURCE] [--json]\n"
            "       wirestack render [SOURCE] [-o OUT.wav] [--seconds S] [--rate HZ] [--block N]\n"
-           "                        [--notes SPEC] [--program N] [--param NAME_OR_INDEX=VALUE]...\n"
+           "                        [--notes NOTES] [--program N] [--param NAME_OR_INDEX=VALUE]...\n"
            "\n"
            "A VST 2 host. SOURCE is a plug-in library; left out, the Wirestack plug-in\n"
            "built beside this command.\n"
@@ -116,7 +116,7 @@ std::string UsageText() {
            "  --seconds S        length (default: last note end + 1 s, or 2 s)\n"
            "  --rate HZ          sample rate (default 44100)\n"
            "  --block N          host block size, 1 to 8192 (default 512)\n"
-           "  --notes SPEC       notes on MIDI channel 1: key@start+duration[:velocity],...\n"
+           "  --notes NOTES      notes on MIDI channel 1: key@start+duration[:velocity],...\n"
            "                     in seconds, e.g. \"69@0+1:100,72@0.5+1\" (velocity 100 if left out)\n"
            "  --program N        program to select before processing\n"
            "  --param P=V        set parameter P (index or name) to V, normalised 0 to 1\n";

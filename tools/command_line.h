@@ -6,7 +6,7 @@
 #include <variant>
 #include <vector>
 
-#include "tools/note_spec.h"
+#include "tools/note_text.h"
 
 namespace tools {
 

@@ -32,7 +32,7 @@ TEST(CommandLine, RenderTakesEveryOptionInEitherForm) {
     EXPECT_EQ(options.seconds, 1.5);
     EXPECT_EQ(options.sample_rate, 48000);
     EXPECT_EQ(options.block_size, 8192);
-    EXPECT_EQ(options.notes, ParseNoteSpec("60@0+1"));
+    EXPECT_EQ(options.notes, ParseNotes("60@0+1"));
     EXPECT_EQ(options.program, 3);
     ASSERT_EQ(options.parameters.size(), 2u);
     EXPECT_EQ(options.parameters[0].parameter, "Cutoff");

@@ -13,18 +13,18 @@ constexpr uint8_t kOff = 0x80;
 TEST(MidiSchedule, PlacesNotesAtTheirSampleOnChannelOne) {
     std::vector<MidiMessage> expected = {
         {22050, {kOn, 69, 100}}, {33075, {kOn, 72, 7}}, {66150, {kOff, 69, 64}}, {77175, {kOff, 72, 64}}};
-    EXPECT_EQ(ScheduleNotes(ParseNoteSpec("72@0.75+1:7,69@0.5+1"), 44100), expected);
+    EXPECT_EQ(ScheduleNotes(ParseNotes("72@0.75+1:7,69@0.5+1"), 44100), expected);
 }
 
 TEST(MidiSchedule, ReleasesBeforeStrikingAgainAtTheSameSample) {
     std::vector<MidiMessage> expected = {
         {0, {kOn, 60, 100}}, {48000, {kOff, 60, 64}}, {48000, {kOn, 60, 100}}, {96000, {kOff, 60, 64}}};
-    EXPECT_EQ(ScheduleNotes(ParseNoteSpec("60@1+1,60@0+1"), 48000), expected);
+    EXPECT_EQ(ScheduleNotes(ParseNotes("60@1+1,60@0+1"), 48000), expected);
 }
 
 TEST(MidiSchedule, EveryNoteLastsAtLeastOneSample) {
     std::vector<MidiMessage> expected = {{10, {kOn, 60, 100}}, {11, {kOff, 60, 64}}};
-    EXPECT_EQ(ScheduleNotes(ParseNoteSpec("60@0.01+0.00001"), 1000), expected);
+    EXPECT_EQ(ScheduleNotes(ParseNotes("60@0.01+0.00001"), 1000), expected);
 }
 
 std::vector<std::pair<int32_t, uint8_t>> DeltasAndKeys(vst::VstEvents* events) {

@@ -1,4 +1,4 @@
-#include "tools/note_spec.h"
+#include "tools/note_text.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -49,14 +49,14 @@ Note ParseNote(const std::string& text) {
 
 }  // namespace
 
-std::vector<Note> ParseNoteSpec(const std::string& spec) {
+std::vector<Note> ParseNotes(const std::string& notes_text) {
     std::vector<Note> notes;
-    for (const std::string& piece : Split(spec, ',')) {
+    for (const std::string& piece : Split(notes_text, ',')) {
         std::string text = Trimmed(piece);
         try {
             notes.push_back(ParseNote(text));
         } catch (const std::invalid_argument& error) {
-            throw std::invalid_argument("bad note \"" + text + "\" in \"" + spec + "\": " + error.what());
+            throw std::invalid_argument("bad note \"" + text + "\" in \"" + notes_text + "\": " + error.what());
         }
     }
     return notes;

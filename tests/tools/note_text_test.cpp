@@ -1,4 +1,4 @@
-#include "tools/note_spec.h"
+#include "tools/note_text.h"
 
 #include <gtest/gtest.h>
 
@@ -7,28 +7,28 @@
 namespace tools {
 namespace {
 
-struct GoodSpec {
-    std::string spec;
+struct GoodNotes {
+    std::string text;
     std::vector<Note> notes;
 };
 
-TEST(NoteSpec, ReadsKeyStartDurationAndVelocity) {
-    const GoodSpec cases[] = {
+TEST(NoteText, ReadsKeyStartDurationAndVelocity) {
+    const GoodNotes cases[] = {
         {"69@0+1:100", {{69, 0, 1, 100}}},
         {"72@0.5+1", {{72, 0.5, 1, 100}}},
         {"69@0+1:100,72@0.5+1", {{69, 0, 1, 100}, {72, 0.5, 1, 100}}},
         {" 60@1.25+0.5:1 , 61@0+2 ", {{60, 1.25, 0.5, 1}, {61, 0, 2, 100}}},
         {"0@0+0.001:127,127@3e1+1e-3", {{0, 0, 0.001, 127}, {127, 30, 0.001, 100}}},
     };
-    for (const GoodSpec& good : cases) EXPECT_EQ(ParseNoteSpec(good.spec), good.notes) << good.spec;
+    for (const GoodNotes& good : cases) EXPECT_EQ(ParseNotes(good.text), good.notes) << good.text;
 }
 
-TEST(NoteSpec, RefusesMalformedNotesNamingThem) {
-    struct BadSpec {
-        std::string spec;
+TEST(NoteText, RefusesMalformedNotesNamingThem) {
+    struct BadNotes {
+        std::string text;
         std::string named;  // what the message must quote
     };
-    const BadSpec cases[] = {
+    const BadNotes cases[] = {
         {"", "\"\""},           {"69", "69"},
         {"69@0", "69@0"},       {"69@0+", "69@0+"},
         {"x@0+1", "x"},         {"128@0+1", "128"},
@@ -40,20 +40,20 @@ TEST(NoteSpec, RefusesMalformedNotesNamingThem) {
         {"69@0+1e999", "1e999"}, {"69 @0+1", "69 "},
         {"60@0+1,61@0,5+1", "61@0"},
     };
-    for (const BadSpec& bad : cases) {
+    for (const BadNotes& bad : cases) {
         try {
-            ParseNoteSpec(bad.spec);
-            ADD_FAILURE() << "accepted \"" << bad.spec << "\"";
+            ParseNotes(bad.text);
+            ADD_FAILURE() << "accepted \"" << bad.text << "\"";
         } catch (const std::invalid_argument& error) {
             EXPECT_NE(std::string(error.what()).find(bad.named), std::string::npos)
-                << bad.spec << " -> " << error.what();
+                << bad.text << " -> " << error.what();
         }
     }
 }
 
-TEST(NoteSpec, NotesEndAtTheLatestRelease) {
+TEST(NoteText, NotesEndAtTheLatestRelease) {
     EXPECT_EQ(NotesEnd({}), 0);
-    EXPECT_DOUBLE_EQ(NotesEnd(ParseNoteSpec("60@0+3,62@1+0.5,64@2.5+0.25")), 3);
+    EXPECT_DOUBLE_EQ(NotesEnd(ParseNotes("60@0+3,62@1+0.5,64@2.5+0.25")), 3);
 }
 
 }  // namespace

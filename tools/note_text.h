@@ -17,7 +17,7 @@ struct Note {
 };
 
 // Throws std::invalid_argument naming the offending note text.
-std::vector<Note> ParseNoteSpec(const std::string& spec);
+std::vector<Note> ParseNotes(const std::string& notes_text);
 
 // When the last note ends, in seconds; zero without notes.
 double NotesEnd(const std::vector<Note>& notes);
