@@ -228,8 +228,10 @@ void WsVst::Process(float** inputs, float** outputs, int32_t sample_frames) {
 void WsVst::QueueHostMidi() {
     if (pending_events_ == nullptr || input_module_ == nullptr) return;
     const uint32_t now = input_module_->sample_clock;
+    // The host allocates the block with as many pointers as it has events.
+    vst::VstEvent* const* events = pending_events_->events;
     for (int32_t i = 0; i < pending_events_->numEvents; ++i) {
-        const vst::VstEvent* event = pending_events_->events[i];
+        const vst::VstEvent* event = events[i];
         if (event == nullptr || event->type != vst::kVstMidiType) continue;
         const auto* midi = reinterpret_cast<const vst::VstMidiEvent*>(event);
         const int32_t word = uint8_t(midi->midiData[0]) | (uint8_t(midi->midiData[1]) << 8) |
@@ -270,7 +272,8 @@ void WsVst::CollectOutgoingMidi(int32_t sample_frames) {
     auto* block = reinterpret_cast<vst::VstEvents*>(outgoing_block_.data());
     block->numEvents = static_cast<int32_t>(outgoing_midi_.size());
     block->reserved = 0;
+    vst::VstEvent** events = block->events;
     for (std::size_t i = 0; i < outgoing_midi_.size(); ++i)
-        block->events[i] = reinterpret_cast<vst::VstEvent*>(&outgoing_midi_[i]);
+        events[i] = reinterpret_cast<vst::VstEvent*>(&outgoing_midi_[i]);
     CallHost(vst::audioMasterProcessEvents, 0, 0, block);
 }

@@ -65,6 +65,7 @@ public:
         std::vector<std::byte> block(offsetof(vst::VstEvents, events) + (midi.size() + 2) * sizeof(vst::VstEvent*));
         auto* list = reinterpret_cast<vst::VstEvents*>(block.data());
         list->numEvents = static_cast<int32_t>(midi.size());
+        vst::VstEvent** pointers = list->events;
         for (std::size_t i = 0; i < midi.size(); ++i) {
             events[i].type = vst::kVstMidiType;
             events[i].byteSize = 24;
@@ -72,7 +73,7 @@ public:
             events[i].midiData[0] = static_cast<char>(midi[i].status);
             events[i].midiData[1] = static_cast<char>(midi[i].data1);
             events[i].midiData[2] = static_cast<char>(midi[i].data2);
-            list->events[i] = reinterpret_cast<vst::VstEvent*>(&events[i]);
+            pointers[i] = reinterpret_cast<vst::VstEvent*>(&events[i]);
         }
         if (!midi.empty()) Dispatch(vst::effProcessEvents, 0, 0, list);
         auto call = replacing ? effect_->processReplacing : effect_->process;
@@ -98,9 +99,10 @@ private:
             case vst::audioMasterProcessEvents: {
                 const auto* list = static_cast<const vst::VstEvents*>(ptr);
                 received_midi_block_sizes.push_back(list->numEvents);
+                vst::VstEvent* const* events = list->events;
                 for (int32_t i = 0; i < list->numEvents; ++i) {
                     vst::VstMidiEvent event;
-                    std::memcpy(&event, list->events[i], sizeof event);
+                    std::memcpy(&event, events[i], sizeof event);
                     received_midi.push_back(event);
                 }
                 return 1;
