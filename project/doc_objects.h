@@ -51,10 +51,14 @@ public:
 protected:
     // The CDocOb fields; the class reads them itself where its record says.
     void ReadDocObFields(archive_reader& archive);
+    // Binds the object to the registry entry of that ID (or "BI" + legacy number).
+    void SetModuleType(const std::string& unique_id);
 
 private:
     Module_Info* module_info_ = nullptr;
     CContainer* parent_ = nullptr;
+    // The type ID an archive named when the registry does not know it.
+    std::string unknown_type_id_;
 };
 
 class CUG : public CDocOb {
@@ -104,6 +108,7 @@ protected:
 
 private:
     std::vector<std::unique_ptr<CPlug2>> plugs_;
+    std::unique_ptr<generic_parameter> title_parameter_;
     std::string title_;
     bool disabled_ = false;
     ws_rect position_{0, 0, 20, 20};
@@ -146,6 +151,7 @@ public:
     std::vector<doc_feature> Features() const override;
     const std::string& SkinName() const { return skin_name_; }
     bool HidePlugs() const { return hide_plugs_; }
+    void SetHidePlugs(bool hide) { hide_plugs_ = hide; }
     uint32_t ContainerFlags() const { return flags_; }
     const ws_rect& ContainerRect() const { return container_rect_; }
     void Initialise(bool after_load) override;
@@ -196,6 +202,10 @@ public:
     std::string target_name;
     ws_rect panel_rect{0, 0, 200, 150};
     int32_t scroll_bars = 0;  // 0 Auto, 1 None, 2 Enable
+
+private:
+    std::unique_ptr<generic_parameter> sub_panel_parameter_;
+    std::unique_ptr<generic_parameter> scroll_bars_parameter_;
 };
 
 // Module classes with a record beyond their base's.
