@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "project/archive.h"
+#include "project/skin_records.h"
 
 class CContainer;
 
@@ -20,24 +21,6 @@ public:
     void Serialize(archive_reader& archive) override;
     std::string file_name;
     std::vector<uint8_t> content;
-};
-
-struct skin_font_info {
-    std::string name;
-    std::string face;
-    int32_t size = 12;
-    uint32_t text_colour = 0xFFFFFF;
-    uint32_t background_colour = 0;
-    uint32_t flags = 0;
-};
-
-class CSkinBitmap;
-
-// A skin as the project archive carries it.
-struct skin_record {
-    std::string name;
-    std::vector<std::unique_ptr<CSkinBitmap>> bitmaps;
-    std::vector<skin_font_info> text_styles;
 };
 
 struct project_settings {
