@@ -33,6 +33,9 @@ enum doc_plug_flags : uint32_t {
     DPF_PATCH_MANAGER_INPUT = 0x10000,
 };
 
+// The list text that a module replaces by the names of its wired auto-duplicating plugs.
+inline constexpr const char* kAutomaticListText = "{AUTO}";
+
 class CPlug2 : public CObject, public generic_parameter, public Notifier2 {
     WS_DECLARE_CLASS(CPlug2)
 public:
@@ -54,10 +57,13 @@ public:
     // A new plug made from the same description (a spare's successor).
     virtual std::unique_ptr<CPlug2> FreshCopy() const;
 
-    const InterfaceObject* Description() const;
+    // None when the index is outside the module type's list.
+    virtual const InterfaceObject* Description() const;
     bool IsParameterStyle() const { return (Flags() & DPF_PARAMETER_STYLE) != 0; }
     bool IsSpare() const;
     bool IsShown() const;
+    // A list plug whose entries are the names of its module's wired auto-duplicating plugs.
+    bool HasAutomaticList() const;
     // An output's list is the one at the other end of its first wire.
     std::string ListText() const;
     // The plug at the other end of a wire.
@@ -68,7 +74,7 @@ public:
     // Stores a value text without telling anyone (reading, copying).
     void StoreValueText(const std::string& text) { value_text_ = text; }
 
-    void AttachWire(CLine2* wire);
+    virtual void AttachWire(CLine2* wire);
     void DropWire(CLine2* wire);
 
     // generic_parameter
@@ -83,6 +89,9 @@ public:
     void setNormalised(float value) override;
 
 protected:
+    // The list text before the module presents it.
+    virtual std::string RawListText() const;
+
     std::string value_text_;
 };
 
@@ -112,10 +121,16 @@ public:
     std::unique_ptr<CPlug2> FreshCopy() const override;
     // The module plug this boundary plug stands for, through any number of boundaries.
     CPlug2* RepresentedPlug() const;
+    // A spare pairs with the other side's spare when it gets its first wire.
+    void AttachWire(CLine2* wire) override;
 
     int32_t direction = DR_CONTAINER_IO;
     int32_t data_type = DT_AUDIO;
     CPlugIO2* counterpart = nullptr;
+
+private:
+    void PairAcrossBoundary(const CPlug2& other);
+    CPlugIO2* SpareAcrossBoundary() const;
 };
 
 // A plug added to a "Control Plugs" module.
@@ -126,6 +141,8 @@ public:
     int32_t Direction() const override { return direction; }
     int32_t DataType() const override { return data_type; }
     uint32_t Flags() const override;
+    std::string getFileType() const override;
+    void setNormalised(float value) override;
 
     int32_t direction = DR_IN;
     int32_t data_type = DT_AUDIO;
@@ -141,7 +158,6 @@ public:
     int32_t DataType() const override { return data_type; }
     std::string Name() const override { return name; }
     uint32_t Flags() const override;
-    std::string DescriptionListText() const override { return list_text; }
     std::unique_ptr<CPlug2> FreshCopy() const override;
 
     int32_t feature_index = -1;
@@ -150,6 +166,9 @@ public:
     std::string name;
     std::string list_text;
     uint32_t own_flags = 0;
+
+protected:
+    std::string RawListText() const override { return list_text; }
 };
 
 class CPlugFeature2 : public CPlugFeature {
@@ -170,10 +189,19 @@ class CPlugFeature4 : public CPlugFeature {
 // A panel-side plug, one per entry of a module type's panel plug list.
 class CPlugGui : public CPlug2 {
     WS_DECLARE_CLASS(CPlugGui)
+public:
+    // Described by the panel plug list, not the plug list.
+    const InterfaceObject* Description() const override;
+    std::unique_ptr<CPlug2> FreshCopy() const override;
 };
 
 // The plug class a description calls for, with its default value.
 std::unique_ptr<CPlug2> MakePlugForDescription(const InterfaceObject& description, int16_t index);
+// The plug for an entry of a module type's panel plug list.
+std::unique_ptr<CPlug2> MakePanelPlug(const InterfaceObject& description, int16_t index);
+// Tells the module's container that the module's plugs changed, refreshes the
+// module's automatic lists and marks the document modified.
+void AnnouncePlugsChanged(CUG& module);
 
 // Whether a wire may join A (where the connection starts) and B; a refusal
 // may carry a message for the user.

@@ -28,5 +28,9 @@ private:
     int range_high_ = 0;
 };
 
+// A list value written as text: base-10 after optional blanks, 0 when
+// unreadable, held at the ends of the int range.
+int ReadListValue(const std::string& text);
+
 // Same number of entries with equal values in order; names may differ.
 bool ListsCompatible(const std::string& a, const std::string& b);
