@@ -37,9 +37,11 @@ struct Module_Info {
     // A new unit generator of this type, or none for panel-only modules.
     virtual std::unique_ptr<ug_base> CreateDspObject() const;
 
-    doc_factory make_document;  // empty: a plain CUG bound to this entry
+    doc_factory make_document;  // empty: an object of document_class
     ug_factory make_unit_generator;
     std::string unique_id;
+    // Run-time class of the module's document object; made by that name.
+    std::string document_class = "CUG";
     std::string third_text;
     std::string group_text;
     std::vector<InterfaceObject> plugs;
@@ -66,11 +68,14 @@ public:
     // By unique ID, or "BI" followed by a legacy number.
     Module_Info* FindModule(const std::string& unique_id) const;
     std::string NameForLegacyId(int32_t legacy_id) const;
-    // The module's document object, bound to its entry; none for an unknown ID.
+    // The module's document object, bound to its entry; none for an unknown ID
+    // or while its class is not available.
     std::unique_ptr<CDocOb> CreateDocObject(const std::string& unique_id) const;
     std::unique_ptr<ug_base> CreateUnitGenerator(const std::string& unique_id) const;
     // A compiled-in unit generator joins the entry of its module type (made
-    // now if the table has none) and gives it its plug descriptions.
+    // now if the table has none) and gives it its plug descriptions, unless
+    // the type describes its plugs in static rows. A second unit generator
+    // for the same type is reported as a duplicate and left out.
     void AttachUnitGenerator(const std::string& unique_id, ug_factory factory);
 
     std::string DisplayName(const Module_Info& entry) const;
@@ -78,8 +83,9 @@ public:
     // Entries in ID order.
     const std::map<std::string, std::unique_ptr<Module_Info>>& Entries() const { return entries_; }
 
-    // File types: set once the library's data folder is known.
+    // File types; their folder is set once the library's data folder is known.
     void SetDataFolder(const std::string& folder);
+    // The first type with that extension (any case), else the first ("default").
     const file_type& FileTypeForExtension(const std::string& extension) const;
     const std::vector<file_type>& FileTypes() const { return file_types_; }
     // Module-library file names (filled by the module-library loader).
