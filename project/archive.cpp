@@ -1,5 +1,6 @@
 #include "project/archive.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -151,15 +152,29 @@ const runtime_class* archive_reader::ReadClassRecord() {
 CObject* archive_reader::ReadNewObject(const runtime_class* record, const runtime_class* expected) {
     if (expected != nullptr && !record->IsDerivedFrom(expected))
         Fail(std::string("object of class \"") + record->name + "\" where \"" + expected->name + "\" belongs");
-    if (depth_ >= kDeepestNesting) Fail("objects nested too deeply");
+    if (being_read_.size() >= kDeepestNesting) Fail("objects nested too deeply");
     std::unique_ptr<CObject> created = record->create();
     CObject* object = created.get();
     unowned_.emplace(object, std::move(created));
     table_.push_back({nullptr, 0, object});
-    ++depth_;
+    being_read_.push_back(object);
     object->Serialize(*this);
-    --depth_;
+    being_read_.pop_back();
     return object;
+}
+
+void archive_reader::CheckAdoptable(const CObject* object) const {
+    if (object == nullptr) Fail("missing object");
+    if (std::find(being_read_.begin(), being_read_.end(), object) != being_read_.end())
+        Fail("object contains itself");
+    if (unowned_.count(const_cast<CObject*>(object)) == 0) Fail("object taken twice");
+}
+
+std::vector<std::unique_ptr<CObject>> archive_reader::TakeUnowned() {
+    std::vector<std::unique_ptr<CObject>> objects;
+    for (auto& [object, owned] : unowned_) objects.push_back(std::move(owned));
+    unowned_.clear();
+    return objects;
 }
 
 CObject* archive_reader::ReadObject(const runtime_class* expected) {

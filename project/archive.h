@@ -70,26 +70,31 @@ public:
     T* ReadObjectOf() {
         return static_cast<T*>(ReadObject(&T::class_info));
     }
-    // A count, then that many object references.
+    // A count, then that many object references; null references are dropped.
     template <class T>
     std::vector<T*> ReadObjectList() {
         const uint32_t count = ReadCount();
         RequireBytes(static_cast<std::size_t>(count) * 2, "object list");
         std::vector<T*> objects;
-        for (uint32_t i = 0; i < count; ++i) objects.push_back(ReadObjectOf<T>());
+        for (uint32_t i = 0; i < count; ++i)
+            if (T* object = ReadObjectOf<T>()) objects.push_back(object);
         return objects;
     }
 
     // Takes an object read from the archive out of the reader's keeping; the
-    // reader deletes every object nobody took when it goes.
+    // reader deletes every object nobody took when it goes. An object still
+    // being read cannot be taken: it would end up owning itself.
     template <class T>
     std::unique_ptr<T> Adopt(T* object) {
+        CheckAdoptable(object);
         auto found = unowned_.find(object);
-        if (found == unowned_.end()) Fail("object taken twice");
         found->second.release();
         unowned_.erase(found);
         return std::unique_ptr<T>(object);
     }
+    // The objects nobody took. Other objects may still point at them, so a
+    // successful read keeps them as long as what it read.
+    std::vector<std::unique_ptr<CObject>> TakeUnowned();
     bool IsUnowned(const CObject* object) const { return unowned_.count(const_cast<CObject*>(object)) != 0; }
 
     // The schema stored with the class of the object being read.
@@ -107,6 +112,7 @@ private:
         CObject* object = nullptr;              // set for object entries
     };
 
+    void CheckAdoptable(const CObject* object) const;
     const runtime_class* ReadClassRecord();
     CObject* ReadNewObject(const runtime_class* record, const runtime_class* expected);
     template <class T>
@@ -117,5 +123,5 @@ private:
     std::vector<table_entry> table_;
     std::map<CObject*, std::unique_ptr<CObject>> unowned_;
     int current_schema_ = 1;
-    int depth_ = 0;
+    std::vector<const CObject*> being_read_;
 };

@@ -132,6 +132,7 @@ project_read_result ReadProject(std::span<const uint8_t> bytes, project_document
     document.embedded_files = std::move(header.embedded_files);
     document.skins = std::move(header.skins);
     document.root = std::move(owned_root);
+    document.orphans = archive.TakeUnowned();
     document.root->document = &document;
     document.root->Initialise(true);
     document.version = kNewestArchiveVersion;

@@ -46,6 +46,8 @@ public:
     std::vector<std::unique_ptr<imbedded_file>> embedded_files;
     std::vector<skin_record> skins;
     std::unique_ptr<CContainer> root;
+    // Objects the archive held outside the tree; kept because others may point at them.
+    std::vector<std::unique_ptr<CObject>> orphans;
     int32_t version = kNewestArchiveVersion;
     bool modified = false;
 
