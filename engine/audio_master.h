@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/event.h"
+#include "engine/lookup_tables.h"
 #include "engine/msg_target.h"
 #include "engine/sample_block.h"
 #include "platform/vst2.h"
@@ -26,6 +27,9 @@ public:
     // A message box requested by the audio side.
     virtual void ShowMessageFromAudio(const std::string& text, int style) = 0;
     virtual int32_t MessageHandle() const { return 0; }
+
+    // Tables shared by every module of the application's engines.
+    lookup_table_registry lookup_tables;
 };
 
 // Engine block size for a host block size: the smallest exact fraction of the
@@ -72,6 +76,7 @@ public:
     void RequestApplicationCallback();
 
     event_pool& Events() { return events_; }
+    lookup_table_registry& LookupTables() { return client_->lookup_tables; }
     // A block of silence for audio inputs that have no connection.
     USampBlock& SilentBlock() { return silent_block_; }
 
