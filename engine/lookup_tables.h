@@ -24,10 +24,11 @@ public:
         values.assign(static_cast<std::size_t>(entries), 0.0f);
     }
     // x in 0 ... 1 (10 V) over 512 steps: entry trunc(x * 512) and linear
-    // interpolation to the next; negative x reads entry 0. The table needs
-    // two guard entries past 512 for x up to 1.
+    // interpolation to the next; negative x reads entry 0, x from 1 up entry
+    // 512. Tables read this way hold 514 entries.
     float Interpolate(float x) const {
         if (!(x > 0.0f)) return values[0];
+        if (x >= 1.0f) return values[512];
         const float position = x * 512.0f;
         const auto index = static_cast<int>(position);
         const float fraction = position - static_cast<float>(index);
