@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/float_mode.h"
 #include "platform/platform.h"
 #include "plugin/vst_io.h"
 
@@ -215,6 +216,7 @@ void WsVst::ProcessAccumulating(float** inputs, float** outputs, int32_t sample_
 void WsVst::Process(float** inputs, float** outputs, int32_t sample_frames) {
     in_process_ = true;
     if (resumed_.load() && sample_frames >= 0) {
+        const platform::scoped_flush_denormals flush_denormals;
         if (output_module_ != nullptr) output_module_->SetHostBuffers(outputs, effect_.numOutputs);
         if (input_module_ != nullptr) input_module_->SetHostBuffers(inputs, effect_.numInputs);
         QueueHostMidi();

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cmath>
 #include <thread>
+#include <xmmintrin.h>
 
 #include "support/plugin_host.h"
 
@@ -108,6 +109,15 @@ TEST(PluginAudio, OutputIsTheInputPlusTheToneAtEveryBlockSize) {
         EXPECT_NEAR(Peak(left, 0.1f), 0.5f, 1e-3) << "block " << block;
         EXPECT_EQ(out.data[0], out.data[1]);
     }
+}
+
+TEST(PluginAudio, TheHostsFloatingPointStateIsLeftAsItWas) {
+    plugin_host host;
+    host.Resume(kRate, 64);
+    plugin_host::buffers in(2, 64, 0.0f), out(2, 64, 0.0f);
+    const unsigned before = _mm_getcsr();
+    host.Process(in, out, 64);
+    EXPECT_EQ(_mm_getcsr(), before);
 }
 
 TEST(PluginAudio, TheAccumulatingCallAddsToWhatTheHostHolds) {
