@@ -193,6 +193,10 @@ void CControl::Serialize(archive_reader& archive) {
 
 void CControl::Initialise(bool after_load) {
     CUG::Initialise(after_load);
+    for (const auto& plug : Plugs()) {
+        plug->RemoveObserver(this);
+        plug->AddObserver(this);
+    }
     if (fields_.single_value) fields_.values.FillFromFirst();
 }
 
@@ -283,6 +287,12 @@ void CControl::RefreshFromAudio(const std::string& reported) {
         MarkModified();
     }
     Notify(NOTIFY_VALUE_CHANGED, this);
+}
+
+void CControl::OnDocNotify(int code, CObject* subject, CObject* about) {
+    if (code != NOTIFY_VALUE_CHANGED || subject == nullptr || !subject->Is<CPlug2>()) return;
+    auto* plug = static_cast<CPlug2*>(subject);
+    if (plug->owner == this) OnPlugValueChanged(*plug);
 }
 
 void CControl::OnPlugValueChanged(const CPlug2& plug) {

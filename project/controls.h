@@ -67,7 +67,7 @@ struct control_fields {
     bool single_value = false;  // the record held one value for every program
 };
 
-class CControl : public CUG, public generic_parameter {
+class CControl : public CUG, public generic_parameter, public doc_observer {
     WS_DECLARE_CLASS(CControl)
 public:
     CControl();
@@ -89,8 +89,8 @@ public:
     void CopyValue(int32_t from, int32_t first, int32_t last);
     // The unit generator reported its value as text.
     void RefreshFromAudio(const std::string& reported);
-    // One of its plugs took a new value text.
-    void OnPlugValueChanged(const CPlug2& plug);
+    // Its plugs tell it of their new value texts.
+    void OnDocNotify(int code, CObject* subject, CObject* about) override;
 
     const ws_rect& PanelRect() const { return fields_.panel_rect; }
     const std::string& Hint() const { return fields_.hint; }
@@ -112,6 +112,7 @@ protected:
     explicit CControl(const control_traits& traits);
 
 private:
+    void OnPlugValueChanged(const CPlug2& plug);
     int32_t CurrentProgram() const;
     int32_t CurrentIndex() const;
     // The index program n reads: the current one for a negative n, 0 beyond the count.
@@ -302,60 +303,28 @@ class CUG_ui : public CUG {
     WS_DECLARE_CLASS(CUG_ui)
 };
 
-class ui_animation_scaler_db : public CUG_ui {
-    WS_DECLARE_CLASS(ui_animation_scaler_db)
-};
-class ui_bitmap_frame : public CUG_ui {
-    WS_DECLARE_CLASS(ui_bitmap_frame)
-};
-class ui_bool_splitter : public CUG_ui {
-    WS_DECLARE_CLASS(ui_bool_splitter)
-};
-class ui_bools_to_enum : public CUG_ui {
-    WS_DECLARE_CLASS(ui_bools_to_enum)
-};
-class ui_enum_to_bools : public CUG_ui {
-    WS_DECLARE_CLASS(ui_enum_to_bools)
-};
-class ui_float_scaler : public CUG_ui {
-    WS_DECLARE_CLASS(ui_float_scaler)
-};
-class ui_float_to_bool : public CUG_ui {
-    WS_DECLARE_CLASS(ui_float_to_bool)
-};
-class ui_incrementor : public CUG_ui {
-    WS_DECLARE_CLASS(ui_incrementor)
-};
-class ui_incrementor2 : public CUG_ui {
-    WS_DECLARE_CLASS(ui_incrementor2)
-};
-class ui_int_to_list : public CUG_ui {
-    WS_DECLARE_CLASS(ui_int_to_list)
-};
-class ui_param_enum_in2 : public CUG_ui {
-    WS_DECLARE_CLASS(ui_param_enum_in2)
-};
-class ui_param_enum_in_B : public CUG_ui {
-    WS_DECLARE_CLASS(ui_param_enum_in_B)
-};
-class ui_param_float_in2 : public CUG_ui {
-    WS_DECLARE_CLASS(ui_param_float_in2)
-};
-class ui_param_float_out2 : public CUG_ui {
-    WS_DECLARE_CLASS(ui_param_float_out2)
-};
-class ui_param_float_out_b : public CUG_ui {
-    WS_DECLARE_CLASS(ui_param_float_out_b)
-};
-class ui_param_text_in : public CUG_ui {
-    WS_DECLARE_CLASS(ui_param_text_in)
-};
-class ui_spring : public CUG_ui {
-    WS_DECLARE_CLASS(ui_spring)
-};
-class ui_system_command : public CUG_ui {
-    WS_DECLARE_CLASS(ui_system_command)
-};
-class ui_text_to_float : public CUG_ui {
-    WS_DECLARE_CLASS(ui_text_to_float)
-};
+// Panel-side modules stored with the plain module fields.
+#define WS_PLAIN_PANEL_MODULE(cls) \
+    class cls : public CUG_ui {    \
+        WS_DECLARE_CLASS(cls)      \
+    }
+
+WS_PLAIN_PANEL_MODULE(ui_animation_scaler_db);
+WS_PLAIN_PANEL_MODULE(ui_bitmap_frame);
+WS_PLAIN_PANEL_MODULE(ui_bool_splitter);
+WS_PLAIN_PANEL_MODULE(ui_bools_to_enum);
+WS_PLAIN_PANEL_MODULE(ui_enum_to_bools);
+WS_PLAIN_PANEL_MODULE(ui_float_scaler);
+WS_PLAIN_PANEL_MODULE(ui_float_to_bool);
+WS_PLAIN_PANEL_MODULE(ui_incrementor);
+WS_PLAIN_PANEL_MODULE(ui_incrementor2);
+WS_PLAIN_PANEL_MODULE(ui_int_to_list);
+WS_PLAIN_PANEL_MODULE(ui_param_enum_in2);
+WS_PLAIN_PANEL_MODULE(ui_param_enum_in_B);
+WS_PLAIN_PANEL_MODULE(ui_param_float_in2);
+WS_PLAIN_PANEL_MODULE(ui_param_float_out2);
+WS_PLAIN_PANEL_MODULE(ui_param_float_out_b);
+WS_PLAIN_PANEL_MODULE(ui_param_text_in);
+WS_PLAIN_PANEL_MODULE(ui_spring);
+WS_PLAIN_PANEL_MODULE(ui_system_command);
+WS_PLAIN_PANEL_MODULE(ui_text_to_float);

@@ -39,29 +39,18 @@ std::vector<Step> ReadPattern(archive_reader& archive, ReadStep read_step) {
     return steps;
 }
 
-void SkipExtraStepValue(archive_reader& archive) {
+// The first step sequencer stored the fourth value before the modulation, and no slide.
+enum class step_layout { step_sequencer_2, first_step_sequencer };
+
+sequencer_step ReadStep(archive_reader& archive, step_layout layout) {
+    const bool first_sequencer = layout == step_layout::first_step_sequencer;
+    sequencer_step step;
+    step.note = archive.ReadInt32();
+    step.velocity = archive.ReadInt32();
+    (first_sequencer ? step.fourth : step.modulation) = archive.ReadInt32();
+    (first_sequencer ? step.modulation : step.fourth) = archive.ReadInt32();
+    if (!first_sequencer && archive.version >= kFirstWithSlide) step.slide = archive.ReadInt32() != 0;
     if (archive.version == kWithExtraStepValue) archive.ReadInt32();
-}
-
-sequencer_step ReadStep2(archive_reader& archive) {
-    sequencer_step step;
-    step.note = archive.ReadInt32();
-    step.velocity = archive.ReadInt32();
-    step.modulation = archive.ReadInt32();
-    step.fourth = archive.ReadInt32();
-    if (archive.version >= kFirstWithSlide) step.slide = archive.ReadInt32() != 0;
-    SkipExtraStepValue(archive);
-    return step;
-}
-
-// The first step sequencer stored the fourth value before the modulation.
-sequencer_step ReadFirstSequencerStep(archive_reader& archive) {
-    sequencer_step step;
-    step.note = archive.ReadInt32();
-    step.velocity = archive.ReadInt32();
-    step.fourth = archive.ReadInt32();
-    step.modulation = archive.ReadInt32();
-    SkipExtraStepValue(archive);
     return step;
 }
 
@@ -93,7 +82,7 @@ void CPattSeq::Serialize(archive_reader& archive) {
 
 void CStepSeq2::Serialize(archive_reader& archive) {
     CPattSeq::Serialize(archive);
-    for (auto& pattern : patterns) pattern = ReadPattern<sequencer_step>(archive, [&archive] { return ReadStep2(archive); });
+    for (auto& pattern : patterns) pattern = ReadPattern<sequencer_step>(archive, [&archive] { return ReadStep(archive, step_layout::step_sequencer_2); });
 }
 
 void CDrumSeq::Serialize(archive_reader& archive) {
@@ -107,7 +96,7 @@ void CStepSeq::Serialize(archive_reader& archive) {
     patterns.resize(ReadBoundedCount(archive, kPatternCount, "patterns"));
     tempo = archive.ReadFloat();
     for (auto& pattern : patterns)
-        pattern = ReadPattern<sequencer_step>(archive, [&archive] { return ReadFirstSequencerStep(archive); });
+        pattern = ReadPattern<sequencer_step>(archive, [&archive] { return ReadStep(archive, step_layout::first_step_sequencer); });
     switch_on = archive.ReadInt32() != 0;
     song = ReadSong(archive);
 }
