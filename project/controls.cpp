@@ -184,7 +184,9 @@ CControl::CControl() : CControl(control_traits{}) {}
 CControl::CControl(const control_traits& traits)
     : traits_(traits), fields_(traits.value_kind, traits.value_count) {}
 
-CControl::~CControl() = default;
+CControl::~CControl() {
+    for (const auto& plug : Plugs()) plug->RemoveObserver(this);
+}
 
 void CControl::Serialize(archive_reader& archive) {
     CUG::Serialize(archive);
