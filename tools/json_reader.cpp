@@ -1,10 +1,10 @@
-#include "json_reader.h"
+#include "tools/json_reader.h"
 
 #include <cctype>
 #include <cstdlib>
 #include <stdexcept>
 
-namespace tools_test {
+namespace tools {
 
 namespace {
 
@@ -182,6 +182,49 @@ private:
 
 }  // namespace
 
+JsonValue JsonValue::Text(std::string text) {
+    JsonValue value;
+    value.kind = Kind::kString;
+    value.text = std::move(text);
+    return value;
+}
+
+JsonValue JsonValue::Number(double number) {
+    JsonValue value;
+    value.kind = Kind::kNumber;
+    value.number = number;
+    return value;
+}
+
+JsonValue JsonValue::Boolean(bool boolean) {
+    JsonValue value;
+    value.kind = Kind::kBool;
+    value.boolean = boolean;
+    return value;
+}
+
+JsonValue JsonValue::Array() {
+    JsonValue value;
+    value.kind = Kind::kArray;
+    return value;
+}
+
+JsonValue JsonValue::Object() {
+    JsonValue value;
+    value.kind = Kind::kObject;
+    return value;
+}
+
+JsonValue& JsonValue::Add(std::string key, JsonValue value) {
+    members.emplace_back(std::move(key), std::move(value));
+    return *this;
+}
+
+JsonValue& JsonValue::Add(JsonValue item) {
+    items.push_back(std::move(item));
+    return *this;
+}
+
 bool JsonValue::Has(const std::string& key) const {
     for (const auto& member : members)
         if (member.first == key) return true;
@@ -196,4 +239,4 @@ const JsonValue& JsonValue::operator[](const std::string& key) const {
 
 JsonValue ParseJson(const std::string& text) { return Parser(text).Document(); }
 
-}  // namespace tools_test
+}  // namespace tools

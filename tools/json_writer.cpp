@@ -48,7 +48,70 @@ void AppendAscii(std::string& out, char c) {
     }
 }
 
+constexpr std::size_t kLineWidth = 100;
+constexpr std::size_t kIndentStep = 2;
+
+std::string NumberText(double number) {
+    if (!std::isfinite(number)) return "null";
+    char digits[32];
+    auto result = std::to_chars(digits, digits + sizeof digits, number);
+    return std::string(digits, result.ptr);
+}
+
+bool IsContainer(const JsonValue& value) {
+    return value.kind == JsonValue::Kind::kArray || value.kind == JsonValue::Kind::kObject;
+}
+
+std::string ScalarText(const JsonValue& value) {
+    switch (value.kind) {
+        case JsonValue::Kind::kBool: return value.boolean ? "true" : "false";
+        case JsonValue::Kind::kNumber: return NumberText(value.number);
+        case JsonValue::Kind::kString: return JsonQuoted(value.text);
+        default: return "null";
+    }
+}
+
+std::size_t MemberCount(const JsonValue& value) {
+    return value.kind == JsonValue::Kind::kObject ? value.members.size() : value.items.size();
+}
+
+// The n-th member of an object with its key, or the n-th item of an array.
+std::string KeyText(const JsonValue& value, std::size_t n) {
+    return value.kind == JsonValue::Kind::kObject ? JsonQuoted(value.members[n].first) + ": " : std::string();
+}
+
+const JsonValue& Member(const JsonValue& value, std::size_t n) {
+    return value.kind == JsonValue::Kind::kObject ? value.members[n].second : value.items[n];
+}
+
+// The value on one line when it holds plain values only, else empty.
+std::string OneLine(const JsonValue& value) {
+    const bool is_object = value.kind == JsonValue::Kind::kObject;
+    std::string text(1, is_object ? '{' : '[');
+    for (std::size_t i = 0; i < MemberCount(value); ++i) {
+        if (IsContainer(Member(value, i))) return {};
+        if (i > 0) text += ", ";
+        text += KeyText(value, i) + ScalarText(Member(value, i));
+    }
+    return text + (is_object ? '}' : ']');
+}
+
+std::string Formatted(const JsonValue& value, std::size_t indent) {
+    if (!IsContainer(value)) return ScalarText(value);
+    const bool is_object = value.kind == JsonValue::Kind::kObject;
+    const char close = is_object ? '}' : ']';
+    if (MemberCount(value) == 0) return std::string{is_object ? '{' : '[', close};
+    if (std::string line = OneLine(value); !line.empty() && indent + line.size() <= kLineWidth) return line;
+    const std::string inner(indent + kIndentStep, ' ');
+    std::string text(1, is_object ? '{' : '[');
+    for (std::size_t i = 0; i < MemberCount(value); ++i)
+        text += (i == 0 ? "\n" : ",\n") + inner + KeyText(value, i) + Formatted(Member(value, i), indent + kIndentStep);
+    return text + "\n" + std::string(indent, ' ') + close;
+}
+
 }  // namespace
+
+std::string FormatJson(const JsonValue& value) { return Formatted(value, 0) + "\n"; }
 
 std::string JsonQuoted(std::string_view text) {
     std::string out = "\"";

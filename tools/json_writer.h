@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/json_reader.h"
+
 namespace tools {
 
 class JsonWriter {
@@ -33,5 +35,10 @@ private:
 
 // `text` as a quoted JSON string. Bytes that are not UTF-8 are read as Latin-1.
 std::string JsonQuoted(std::string_view text);
+
+// A value as indented text for people to read and edit: an array or object of
+// plain values that fits on a line stays on one line. Numbers take the fewest
+// digits that read back to the same value.
+std::string FormatJson(const JsonValue& value);
 
 }  // namespace tools

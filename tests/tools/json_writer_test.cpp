@@ -4,13 +4,10 @@
 
 #include <cmath>
 
-#include "json_reader.h"
+#include "tools/json_reader.h"
 
 namespace tools {
 namespace {
-
-using tools_test::JsonValue;
-using tools_test::ParseJson;
 
 TEST(JsonWriter, StringsSurviveTheTripThroughJson) {
     struct Case {

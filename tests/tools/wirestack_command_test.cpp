@@ -7,13 +7,16 @@
 #include <fstream>
 #include <sstream>
 
-#include "json_reader.h"
 #include "platform/vst2.h"
+#include "tools/json_reader.h"
 #include "tool_run.h"
 #include "wav_reader.h"
 
 namespace tools_test {
 namespace {
+
+using tools::JsonValue;
+using tools::ParseJson;
 
 // The plug-in adds a 1 kHz sine of amplitude 0.5 to each of its inputs.
 constexpr double kToneHz = 1000;
