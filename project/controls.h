@@ -95,7 +95,6 @@ public:
     const ws_rect& PanelRect() const { return fields_.panel_rect; }
     const std::string& Hint() const { return fields_.hint; }
     bool SingleValue() const { return fields_.single_value; }
-    float Level() const { return level_; }
 
     // generic_parameter
     std::string getName() const override { return Title(); }
