@@ -1,0 +1,86 @@
+// Helpers for measuring modules in a hand-built graph: a test-driven sine or
+// constant source, and measures of what comes out of a plug.
+#pragma once
+
+#include <cmath>
+#include <complex>
+#include <numbers>
+#include <span>
+#include <vector>
+
+#include "support/engine_fixture.h"
+
+// A sine of `frequency` Hz and `amplitude` while running; Hold(value) turns it
+// into a constant, announced as static, from the present sample on.
+class ug_sine_source : public ug_module<ug_sine_source> {
+public:
+    void ListInterface(std::vector<InterfaceObject>& list) override {
+        AddInterface(list, {.sample_ptr = &out_, .direction = DR_OUT, .name = "Out", .data_type = DT_AUDIO});
+    }
+    void Open() override {
+        ug_base::Open();
+        SetProcess(&ug_sine_source::Run);
+        GetPlug(0)->TransmitStatus(sample_clock, ST_RUN);
+    }
+    void Hold(float value) {
+        held_ = value;
+        SetProcess(&ug_sine_source::RunHeld);
+        GetPlug(0)->TransmitStatus(sample_clock, ST_STATIC);
+    }
+    void Run(int start, int count) {
+        const double step = 2.0 * std::numbers::pi * frequency / SampleRate();
+        for (int i = start; i < start + count; ++i) {
+            out_[i] = static_cast<float>(amplitude * std::sin(phase_));
+            phase_ = std::fmod(phase_ + step, 2.0 * std::numbers::pi);
+        }
+    }
+    void RunHeld(int start, int count) {
+        for (int i = start; i < start + count; ++i) out_[i] = held_;
+    }
+
+    double frequency = 440.0;
+    double amplitude = 0.1;
+
+private:
+    float* out_ = nullptr;
+    double phase_ = 0.0;
+    float held_ = 0.0f;
+};
+
+// Runs the engine block by block for `samples` samples and returns what each
+// of `outputs` held, one vector per plug.
+inline std::vector<std::vector<float>> Capture(engine_fixture& engine, std::span<UPlug* const> outputs, int samples) {
+    const int block = engine.master->BlockSize();
+    std::vector<std::vector<float>> captured(outputs.size());
+    for (int done = 0; done < samples; done += block) {
+        engine.master->Process(block);
+        for (std::size_t i = 0; i < outputs.size(); ++i) {
+            const float* data = outputs[i]->Block()->Data();
+            captured[i].insert(captured[i].end(), data, data + block);
+        }
+    }
+    return captured;
+}
+
+inline std::vector<float> Capture(engine_fixture& engine, UPlug* output, int samples) {
+    UPlug* const outputs[] = {output};
+    return Capture(engine, outputs, samples).front();
+}
+
+inline double Rms(std::span<const float> signal) {
+    double sum = 0.0;
+    for (float sample : signal) sum += double(sample) * sample;
+    return std::sqrt(sum / static_cast<double>(signal.size()));
+}
+
+// The component of `signal` at `frequency`, Hann-windowed so that a window of
+// a non-whole number of cycles leaks next to nothing into it.
+inline std::complex<double> Phasor(std::span<const float> signal, double frequency, double sample_rate) {
+    const double n = static_cast<double>(signal.size());
+    std::complex<double> sum;
+    for (std::size_t i = 0; i < signal.size(); ++i) {
+        const double window = 0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * static_cast<double>(i) / n);
+        sum += window * signal[i] * std::polar(1.0, -2.0 * std::numbers::pi * frequency * static_cast<double>(i) / sample_rate);
+    }
+    return sum;
+}
