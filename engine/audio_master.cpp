@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/message_stream.h"
 #include "engine/ug_base.h"
 
 int CalcBlockSize(int host_block_size) {
@@ -44,6 +45,7 @@ void WsAudioMaster::Start(ug_base* top) {
     current_ = nullptr;
     run_head_ = nullptr;
     work_pending_ = false;
+    panel_pending_ = false;
     top->audio_master = this;
     top->Open();
     running_ = true;
@@ -51,8 +53,45 @@ void WsAudioMaster::Start(ug_base* top) {
 
 void WsAudioMaster::DeliverPendingWork() {
     if (!work_pending_.exchange(false)) return;
+    if (automation_pending_.exchange(false)) DeliverAutomationQueue();
+    if (panel_pending_.exchange(false)) DeliverPanelQueue();
     if (callback_pending_.exchange(false) && client_ != nullptr) client_->OnAudioCallback();
 }
+
+void WsAudioMaster::Deliver(lock_free_fifo& queue) {
+    DeliverMessages(queue, [this](const queued_message& message) {
+        dsp_msg_target* target = FindTarget(message.target);
+        if (target == nullptr) return;
+        message_stream stream(message.payload);
+        target->OnMessage(message.code, &stream);
+    });
+}
+
+void WsAudioMaster::DeliverPanelQueue() { Deliver(panel_queue_); }
+void WsAudioMaster::DeliverAutomationQueue() { Deliver(automation_queue_); }
+
+void WsAudioMaster::OnPanelMessage() {
+    if (running_ && AudioFlowing()) {
+        panel_pending_ = true;
+        work_pending_ = true;
+    } else {
+        DeliverPanelQueue();
+    }
+}
+
+void WsAudioMaster::OnAutomationMessage() {
+    automation_pending_ = true;
+    work_pending_ = true;
+}
+
+void ui_to_dsp_que::OnCommit() { master_.OnPanelMessage(); }
+
+void ui_to_dsp_que::Full() {
+    master_.SetAudioFlowing(false);
+    master_.DeliverPanelQueue();
+}
+
+void que_automation_to_dsp::OnCommit() { master_.OnAutomationMessage(); }
 
 void WsAudioMaster::RequestApplicationCallback() {
     callback_pending_ = true;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/event.h"
+#include "engine/lock_free_fifo.h"
 #include "engine/lookup_tables.h"
 #include "engine/msg_target.h"
 #include "engine/sample_block.h"
@@ -15,6 +16,33 @@
 
 class ug_base;
 class ug_container;
+class WsAudioMaster;
+
+// Panel to audio: delivered at the next host call while audio flows, else at
+// once on the writer's thread.
+class ui_to_dsp_que : public lock_free_fifo {
+public:
+    explicit ui_to_dsp_que(WsAudioMaster& master) : lock_free_fifo(4096, when_full::wait), master_(master) {}
+
+protected:
+    void OnCommit() override;
+    void Full() override;
+
+private:
+    WsAudioMaster& master_;
+};
+
+// Host automation to audio: always delivered at the start of a host call.
+class que_automation_to_dsp : public lock_free_fifo {
+public:
+    explicit que_automation_to_dsp(WsAudioMaster& master) : lock_free_fifo(2048, when_full::drop), master_(master) {}
+
+protected:
+    void OnCommit() override;
+
+private:
+    WsAudioMaster& master_;
+};
 
 // What the audio master needs from the application that owns it.
 class audio_master_client {
@@ -65,7 +93,17 @@ public:
     dsp_msg_target* FindTarget(int32_t handle) const;
     void OnMessage(int32_t code, message_stream* stream) override {}
 
+    // Tells a unit generator something at the current sample (on the audio
+    // thread while running), or at once while the engine is not running.
     void PostNotification(ug_base* ug, int32_t code, int32_t value);
+
+    ui_to_dsp_que& PanelQueue() { return panel_queue_; }
+    que_automation_to_dsp& AutomationQueue() { return automation_queue_; }
+    void DeliverPanelQueue();
+    void DeliverAutomationQueue();
+    // Called by the queues when a message was committed.
+    void OnPanelMessage();
+    void OnAutomationMessage();
     // The host's transport corrected to the current block, or null.
     const vst::VstTimeInfo* GetTimeInfo(int32_t wanted_flags);
     void ShowMessage(const std::string& text, int style);
@@ -82,6 +120,7 @@ public:
 
 private:
     void DeliverPendingWork();
+    void Deliver(lock_free_fifo& queue);
     void RunSubBlock(int chunk);
 
     audio_master_client* client_;
@@ -94,9 +133,11 @@ private:
     uint32_t host_call_clock_ = 0;
 
     std::atomic<bool> work_pending_{false};
+    std::atomic<bool> panel_pending_{false};
+    std::atomic<bool> automation_pending_{false};
     std::atomic<bool> callback_pending_{false};
     std::atomic<bool> audio_flowing_{false};
-    bool running_ = false;
+    std::atomic<bool> running_{false};
 
     ug_base* run_head_ = nullptr;
     ug_base* current_ = nullptr;
@@ -108,4 +149,6 @@ private:
     std::map<int32_t, dsp_msg_target*> targets_;
     event_pool events_;
     USampBlock silent_block_;
+    ui_to_dsp_que panel_queue_{*this};
+    que_automation_to_dsp automation_queue_{*this};
 };
