@@ -84,3 +84,57 @@ inline std::complex<double> Phasor(std::span<const float> signal, double frequen
     }
     return sum;
 }
+
+// Plays `samples` one after another from Open, then holds the last one; its
+// output runs throughout.
+class ug_samples_source : public ug_module<ug_samples_source> {
+public:
+    void ListInterface(std::vector<InterfaceObject>& list) override {
+        AddInterface(list, {.sample_ptr = &out_, .direction = DR_OUT, .name = "Out", .data_type = DT_AUDIO});
+    }
+    void Open() override {
+        ug_base::Open();
+        SetProcess(&ug_samples_source::Run);
+        GetPlug(0)->TransmitStatus(sample_clock, ST_RUN);
+    }
+    void Run(int start, int count) {
+        for (int i = start; i < start + count; ++i, ++next_)
+            out_[i] = samples.empty() ? 0.0f : samples[std::min(next_, samples.size() - 1)];
+    }
+
+    std::vector<float> samples;
+
+private:
+    float* out_ = nullptr;
+    std::size_t next_ = 0;
+};
+
+// Records the list and float values wired into it, with the sample each arrived at.
+class ug_value_recorder : public ug_module<ug_value_recorder> {
+public:
+    enum plug_index { kList, kFloat };
+    struct change {
+        uint32_t time;
+        int plug;
+        float value;
+    };
+
+    void ListInterface(std::vector<InterfaceObject>& list) override {
+        AddInterface(list, {.direction = DR_IN, .name = "List In", .data_type = DT_ENUM, .variable = &list_value_});
+        AddInterface(list, {.direction = DR_IN, .name = "Float In", .data_type = DT_FLOAT, .variable = &float_value_});
+    }
+    void Open() override {
+        ug_base::Open();
+        SetProcess(&ug_base::SleepIfIdle);
+    }
+    void OnPlugStateChange(uint32_t time, plug_connection* connection, state_type status) override {
+        const int plug = connection->to->index;
+        changes.push_back({time, plug, plug == kList ? static_cast<float>(list_value_) : float_value_});
+    }
+
+    std::vector<change> changes;
+
+private:
+    int16_t list_value_ = 0;
+    float float_value_ = 0.0f;
+};
