@@ -413,7 +413,7 @@ TEST(Wiring, ValueTextReachesTheMatchingAudioPlug) {
     module->unit_generator = nullptr;
 }
 
-TEST(PlugValues, NormalisedByDataType) {
+TEST(DocPlugs, NormalisedByDataType) {
     struct normalised_case {
         int32_t data_type;
         const char* list;
@@ -450,7 +450,7 @@ TEST(PlugValues, NormalisedByDataType) {
     EXPECT_EQ(controlled.getUnits(), "Volts");
 }
 
-TEST(PlugValues, PlugClassFollowsItsDescription) {
+TEST(DocPlugs, PlugClassFollowsItsDescription) {
     // Name, direction and type are what the plug keeps itself: without a
     // module its description is empty (an input of audio).
     struct class_case {
@@ -482,7 +482,7 @@ TEST(PlugValues, PlugClassFollowsItsDescription) {
     }
 }
 
-TEST(PlugValues, RepresentedPlugWalkEndsOnALoop) {
+TEST(DocPlugs, RepresentedPlugWalkEndsOnALoop) {
     // A project could pair and wire boundary plugs into a ring that never
     // reaches a module plug: A crosses to B, B's wire leads to C, and C and D
     // lead to each other for ever.
