@@ -20,6 +20,7 @@
 #include "project/wiring.h"
 #include "support/archive_bytes.h"
 #include "support/engine_fixture.h"
+#include "support/test_module_types.h"
 
 namespace {
 
@@ -29,27 +30,6 @@ const char* const kMixer = "test:wiring mixer";
 const char* const kBox = "test:wiring container";
 const char* const kBoxIO = "test:wiring io";
 const char* const kProbe = "test:wiring probe";
-
-InterfaceObject Describe(int32_t direction, int32_t data_type, const std::string& name, uint32_t flags = 0,
-                         const std::string& list = "", const std::string& default_value = "") {
-    return {.direction = direction, .name = name, .default_value = default_value, .list_values = list, .flags = flags,
-            .data_type = data_type};
-}
-
-template <class Object>
-doc_factory Factory() {
-    return [](Module_Info*) -> std::unique_ptr<CDocOb> { return std::make_unique<Object>(); };
-}
-
-void RegisterEntry(const std::string& id, const std::vector<InterfaceObject>& descriptions, uint32_t flags,
-                   doc_factory factory) {
-    auto entry = std::make_unique<Module_Info>();
-    entry->unique_id = id;
-    entry->flags = flags;
-    entry->make_document = std::move(factory);
-    for (const InterfaceObject& description : descriptions) AddInterface(entry->plugs, description);
-    ModuleRegistry::Instance().RegisterModule(std::move(entry));
-}
 
 // A container made here brings its own IO module, so these tests need no
 // registry row but their own.
@@ -63,30 +43,33 @@ std::unique_ptr<CDocOb> MakeBoxWithIO(Module_Info*) {
 void RegisterTestModules() {
     static const bool registered = [] {
         const InterfaceObject boundary_spare = Describe(DR_CONTAINER_IO, DT_AUDIO, "Spare", 0x4C);
-        RegisterEntry(kSource,
-                      {Describe(DR_OUT, DT_AUDIO, "Out"), Describe(DR_OUT, DT_FLOAT, "Level Out"),
-                       Describe(DR_OUT, DT_ENUM, "List Out"), Describe(DR_OUT, DT_FLOAT, "Param Out", DPF_PARAMETER_STYLE)},
-                      0, Factory<CUG>());
-        RegisterEntry(kSink,
-                      {Describe(DR_IN, DT_AUDIO, "In"), Describe(DR_IN, DT_FLOAT, "Level", 0, "", "0.5"),
-                       Describe(DR_IN, DT_ENUM, "Three", 0, "a,b,c"), Describe(DR_IN, DT_ENUM, "Two", 0, "x,y"),
-                       Describe(DR_IN, DT_ENUM, "Other Three", 0, "p,q,r"),
-                       Describe(DR_IN, DT_ENUM, "Any Two", DPF_ANY_LIST, "x,y")},
-                      0, Factory<CUG>());
-        RegisterEntry(kMixer,
-                      {Describe(DR_IN, DT_ENUM, "Select", 0, kAutomaticListText),
-                       Describe(DR_IN, DT_AUDIO, "Audio", DPF_AUTO_DUPLICATE), Describe(DR_OUT, DT_AUDIO, "Out")},
-                      0, Factory<CUG>());
-        RegisterEntry(kBoxIO, {boundary_spare}, MF_IO_MODULE, Factory<CUG>());
-        RegisterEntry(kBox, {boundary_spare}, MF_CONTAINER, MakeBoxWithIO);
+        RegisterTestModuleType(
+            kSource,
+            {Describe(DR_OUT, DT_AUDIO, "Out"), Describe(DR_OUT, DT_FLOAT, "Level Out"),
+             Describe(DR_OUT, DT_ENUM, "List Out"), Describe(DR_OUT, DT_FLOAT, "Param Out", DPF_PARAMETER_STYLE)},
+            0);
+        RegisterTestModuleType(
+            kSink,
+            {Describe(DR_IN, DT_AUDIO, "In"), Describe(DR_IN, DT_FLOAT, "Level", 0, "", "0.5"),
+             Describe(DR_IN, DT_ENUM, "Three", 0, "a,b,c"), Describe(DR_IN, DT_ENUM, "Two", 0, "x,y"),
+             Describe(DR_IN, DT_ENUM, "Other Three", 0, "p,q,r"),
+             Describe(DR_IN, DT_ENUM, "Any Two", DPF_ANY_LIST, "x,y")},
+            0);
+        RegisterTestModuleType(
+            kMixer,
+            {Describe(DR_IN, DT_ENUM, "Select", 0, kAutomaticListText),
+             Describe(DR_IN, DT_AUDIO, "Audio", DPF_AUTO_DUPLICATE), Describe(DR_OUT, DT_AUDIO, "Out")},
+            0);
+        RegisterTestModuleType(kBoxIO, {boundary_spare}, MF_IO_MODULE);
+        RegisterTestModuleType(kBox, {boundary_spare}, MF_CONTAINER, MakeBoxWithIO);
         // Plug for plug the interface of ug_probe, with a parameter-style plug
         // and a spare that have no audio plug.
-        RegisterEntry(kProbe,
-                      {Describe(DR_IN, DT_FLOAT, "Gain", DPF_PARAMETER_STYLE), Describe(DR_IN, DT_AUDIO, "In"),
-                       Describe(DR_OUT, DT_AUDIO, "Out"), Describe(DR_IN, DT_AUDIO, "Extra", DPF_AUTO_DUPLICATE),
-                       Describe(DR_IN, DT_MIDI, "MIDI In"), Describe(DR_IN, DT_FLOAT, "Level"),
-                       Describe(DR_IN, DT_TEXT, "Name")},
-                      0, Factory<CUG>());
+        RegisterTestModuleType(
+            kProbe,
+            {Describe(DR_IN, DT_FLOAT, "Gain", DPF_PARAMETER_STYLE), Describe(DR_IN, DT_AUDIO, "In"),
+             Describe(DR_OUT, DT_AUDIO, "Out"), Describe(DR_IN, DT_AUDIO, "Extra", DPF_AUTO_DUPLICATE),
+             Describe(DR_IN, DT_MIDI, "MIDI In"), Describe(DR_IN, DT_FLOAT, "Level"), Describe(DR_IN, DT_TEXT, "Name")},
+            0);
         return true;
     }();
     (void)registered;
