@@ -287,6 +287,25 @@ TEST(Wiring, InsideOutputPairsWithTheIOSpare) {
     }
 }
 
+TEST(Wiring, RegistryContainerPairsThroughItsOwnIOModule) {
+    // The real rows: a "Container" gets its "IO Mod" when it is made.
+    test_patch patch;
+    auto* box = static_cast<CContainer*>(patch.Add("Container"));
+    CUG* inside = patch.Add(kSource, box);
+    CUG* io = box->FindIOModule();
+    ASSERT_NE(io, nullptr);
+    EXPECT_EQ(io->TypeId(), "IO Mod");
+    const std::size_t box_plugs = box->Plugs().size();
+
+    ASSERT_NE(Connect(&PlugOf(inside, "Out"), &PlugOf(io, "Spare")), nullptr);
+    CPlug2& outer = PlugOf(box, "Out");
+    EXPECT_EQ(outer.Direction(), DR_OUT);
+    EXPECT_EQ(outer.Counterpart(), &PlugOf(io, "Out"));
+    EXPECT_EQ(box->Plugs().size(), box_plugs + 1);
+    EXPECT_EQ(SpareCount(box), 1);
+    EXPECT_EQ(SpareCount(io), 1);
+}
+
 TEST(Wiring, InsideInputMakesAContainerInputWithItsDefault) {
     test_patch patch;
     CContainer* box = patch.AddBox();
