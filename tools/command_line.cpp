@@ -43,7 +43,7 @@ Options ParseOptions(const std::vector<std::string>& arguments, const OptionTabl
         } else if (name.empty() || name[0] == '-') {
             throw std::invalid_argument("unknown option \"" + arguments[i] + "\"");
         } else if (have_source) {
-            throw std::invalid_argument("unexpected argument \"" + name + "\" (one plug-in at a time)");
+            throw std::invalid_argument("unexpected argument \"" + name + "\" (one file at a time)");
         } else {
             options.source = name;
             have_source = true;
@@ -69,8 +69,24 @@ ParameterSetting ParseParameterSetting(const std::string& text) {
 }
 
 const OptionTable<InfoOptions>& InfoTable() {
-    static const OptionTable<InfoOptions> table{{}, {{"--json", [](InfoOptions& o) { o.json = true; }}}};
+    static const OptionTable<InfoOptions> table{{},
+                                                {{"--json", [](InfoOptions& o) { o.json = true; }},
+                                                 {"--tree", [](InfoOptions& o) { o.tree = true; }}}};
     return table;
+}
+
+// Both commands take one file and where to write.
+template <typename Options>
+const OptionTable<Options>& TranslateTable() {
+    static const OptionTable<Options> table{{{"-o", [](Options& o, const std::string& v) { o.output = v; }}}, {}};
+    return table;
+}
+
+template <typename Options>
+Options ParseTranslation(const std::vector<std::string>& arguments, const char* command) {
+    Options options = ParseOptions(arguments, TranslateTable<Options>());
+    if (options.source.empty()) throw std::invalid_argument(std::string(command) + " needs a file to read");
+    return options;
 }
 
 const OptionTable<RenderOptions>& RenderTable() {
@@ -97,22 +113,30 @@ Command ParseCommandLine(const std::vector<std::string>& arguments) {
         if (IsHelp(argument)) return HelpRequest{};
     if (arguments[0] == "info") return ParseOptions(rest, InfoTable());
     if (arguments[0] == "render") return ParseOptions(rest, RenderTable());
+    if (arguments[0] == "compile") return ParseTranslation<CompileOptions>(rest, "compile");
+    if (arguments[0] == "decompile") return ParseTranslation<DecompileOptions>(rest, "decompile");
     throw std::invalid_argument("unknown command \"" + arguments[0] + "\" (try wirestack --help)");
 }
 
 std::string UsageText() {
-    return "usage: wirestack info [SOURCE] [--json]\n"
+    return "usage: wirestack info [SOURCE] [--json] [--tree]\n"
            "       wirestack render [SOURCE] [-o OUT.wav] [--seconds S] [--rate HZ] [--block N]\n"
            "                        [--notes NOTES] [--program N] [--param NAME_OR_INDEX=VALUE]...\n"
+           "       wirestack compile PATCH.json [-o PROJECT.ws1]\n"
+           "       wirestack decompile PROJECT.ws1 [-o PATCH.json]\n"
            "\n"
-           "A VST 2 host. SOURCE is a plug-in library; left out, the Wirestack plug-in\n"
-           "built beside this command.\n"
+           "A VST 2 host. SOURCE is a plug-in library or a project archive; left out,\n"
+           "the Wirestack plug-in built beside this command.\n"
            "\n"
-           "info     shows what a host sees: names, ids, programs, parameters, outputs.\n"
-           "render   runs the plug-in on silent inputs and writes its outputs to a 32-bit\n"
-           "         float WAVE file (default wirestack.wav), one channel per output.\n"
+           "info       shows what a host sees: names, ids, programs, parameters, outputs;\n"
+           "           of a project archive, its settings (--tree: and its whole document).\n"
+           "render     runs the plug-in on silent inputs and writes its outputs to a 32-bit\n"
+           "           float WAVE file (default wirestack.wav), one channel per output.\n"
+           "compile    turns a patch text (JSON, see docs/patch-format.md) into a project\n"
+           "           archive (default: PATCH with the extension .ws1).\n"
+           "decompile  writes a project archive as a patch text (default: to standard output).\n"
            "\n"
-           "  -o OUT.wav         file to write\n"
+           "  -o FILE            file to write\n"
            "  --seconds S        length (default: last note end + 1 s, or 2 s)\n"
            "  --rate HZ          sample rate (default 44100)\n"
            "  --block N          host block size, 1 to 8192 (default 512)\n"

@@ -15,6 +15,7 @@ struct HelpRequest {};
 struct InfoOptions {
     std::string source;  // empty: the plug-in built beside the tool
     bool json = false;
+    bool tree = false;  // a project archive's document tree
 };
 
 struct ParameterSetting {
@@ -33,7 +34,17 @@ struct RenderOptions {
     std::vector<ParameterSetting> parameters;
 };
 
-using Command = std::variant<HelpRequest, InfoOptions, RenderOptions>;
+struct CompileOptions {
+    std::string source;  // the patch text
+    std::string output;  // empty: the patch text's path with the extension ".ws1"
+};
+
+struct DecompileOptions {
+    std::string source;  // the project archive
+    std::string output;  // empty: standard output
+};
+
+using Command = std::variant<HelpRequest, InfoOptions, RenderOptions, CompileOptions, DecompileOptions>;
 
 // The arguments after the program name. Throws std::invalid_argument naming the
 // offending text.

@@ -8,8 +8,9 @@
 
 namespace tools {
 
-// The report `info` prints, as JSON or text.
-std::string RunInfo(const InfoOptions& options, const std::string& library_path);
+// The report `info` prints: of a plug-in library as JSON or text, of a
+// project archive its settings and, with --tree, its document.
+std::string RunInfo(const InfoOptions& options, const std::string& source_path);
 
 struct RenderResult {
     std::string path;
@@ -21,6 +22,17 @@ struct RenderResult {
 
 // Hosts the plug-in for the whole length and writes its outputs to options.output.
 RenderResult RunRender(const RenderOptions& options, const std::string& library_path);
+
+// Compiles the patch text and writes the project archive; the path written.
+std::string RunCompile(const CompileOptions& options);
+
+struct DecompileResult {
+    std::string text;
+    // Set when compiling the text again would not give back the same project.
+    std::string warning;
+};
+
+DecompileResult RunDecompile(const DecompileOptions& options);
 
 // The plug-in library `file_name` in the folder of the running executable.
 std::string LibraryBesideExecutable(const std::string& file_name);

@@ -36,6 +36,21 @@ int Run(const tools::RenderOptions& options) {
     return 0;
 }
 
+int Run(const tools::CompileOptions& options) {
+    std::cout << "wrote " << tools::RunCompile(options) << "\n";
+    return 0;
+}
+
+int Run(const tools::DecompileOptions& options) {
+    tools::DecompileResult result = tools::RunDecompile(options);
+    if (options.output.empty())
+        std::cout << result.text;
+    else
+        std::cout << "wrote " << options.output << "\n";
+    if (!result.warning.empty()) std::cerr << "wirestack: warning: " << result.warning << "\n";
+    return 0;
+}
+
 // Callers read one line per failure, whatever the text from the system held.
 std::string OneLine(std::string text) {
     for (char& c : text)

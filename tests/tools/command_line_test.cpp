@@ -51,6 +51,16 @@ TEST(CommandLine, InfoAndHelp) {
         EXPECT_TRUE(std::holds_alternative<HelpRequest>(ParseCommandLine(arguments)));
 }
 
+TEST(CommandLine, ProjectCommands) {
+    auto compile = std::get<CompileOptions>(ParseCommandLine({"compile", "patch.json", "-o", "out.ws1"}));
+    EXPECT_EQ(compile.source, "patch.json");
+    EXPECT_EQ(compile.output, "out.ws1");
+    auto decompile = std::get<DecompileOptions>(ParseCommandLine({"decompile", "p.ws1"}));
+    EXPECT_EQ(decompile.source, "p.ws1");
+    EXPECT_EQ(decompile.output, "");
+    EXPECT_TRUE(std::get<InfoOptions>(ParseCommandLine({"info", "p.ws1", "--tree"})).tree);
+}
+
 TEST(CommandLine, RefusesBadTextNamingIt) {
     struct Bad {
         std::vector<std::string> arguments;
@@ -77,6 +87,8 @@ TEST(CommandLine, RefusesBadTextNamingIt) {
         {{"info", "--json=yes"}, "\"--json=yes\""},
         {{"info", "--seconds", "1"}, "\"--seconds\""},
         {{"play"}, "\"play\""},
+        {{"compile"}, "compile needs a file"},
+        {{"decompile", "a.ws1", "--tree"}, "\"--tree\""},
     };
     for (const Bad& bad : cases) {
         try {
