@@ -1,11 +1,15 @@
 // Helpers for measuring modules in a hand-built graph: a test-driven sine or
-// constant source, and measures of what comes out of a plug.
+// constant source, a source of any function of the clock, document defaults,
+// and measures of what comes out of a plug.
 #pragma once
 
 #include <cmath>
 #include <complex>
+#include <functional>
+#include <map>
 #include <numbers>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "support/engine_fixture.h"
@@ -138,3 +142,53 @@ private:
     int16_t list_value_ = 0;
     float float_value_ = 0.0f;
 };
+
+// A running source whose sample at clock n is `signal(n)`: sweeps, steps and
+// edges placed on exact samples.
+class ug_function_source : public ug_module<ug_function_source> {
+public:
+    void ListInterface(std::vector<InterfaceObject>& list) override {
+        AddInterface(list, {.sample_ptr = &out_, .direction = DR_OUT, .name = "Out", .data_type = DT_AUDIO});
+    }
+    void Open() override {
+        ug_base::Open();
+        SetProcess(&ug_function_source::Run);
+        GetPlug(0)->TransmitStatus(sample_clock, ST_RUN);
+    }
+    void Run(int start, int count) {
+        for (int i = 0; i < count; ++i) out_[start + i] = signal(sample_clock + static_cast<uint32_t>(i));
+    }
+
+    std::function<float(uint32_t)> signal = [](uint32_t) { return 0.0f; };
+
+private:
+    float* out_ = nullptr;
+};
+
+// Gives every unconnected input its default, as graph construction does with a
+// document module's plugs; `values` replaces the defaults of the plugs it names.
+inline void ApplyInputDefaults(ug_base* ug, const std::map<int, std::string>& values = {}) {
+    std::vector<InterfaceObject> list;
+    ug->ListInterface(list);
+    for (int i = 0; i < ug->PlugCount(); ++i) {
+        UPlug* plug = ug->GetPlug(i);
+        if (!plug->IsInput() || plug->data_type == DT_MIDI || !plug->connections.empty()) continue;
+        const auto value = values.find(i);
+        ug->ApplyDefault(plug, value != values.end() ? value->second : list[static_cast<std::size_t>(i)].default_value);
+    }
+}
+
+// Frequency from the rising zero crossings, each placed between its two
+// samples by linear interpolation.
+inline double CrossingFrequency(std::span<const float> signal, double sample_rate) {
+    double first = -1.0;
+    double last = -1.0;
+    int crossings = 0;
+    for (std::size_t i = 1; i < signal.size(); ++i) {
+        if (!(signal[i - 1] < 0.0f && signal[i] >= 0.0f)) continue;
+        const double at = static_cast<double>(i - 1) + signal[i - 1] / (signal[i - 1] - signal[i]);
+        if (crossings++ == 0) first = at;
+        last = at;
+    }
+    return crossings < 2 ? 0.0 : (crossings - 1) * sample_rate / (last - first);
+}
