@@ -10,8 +10,6 @@ namespace tools {
 
 namespace {
 
-void WriteUG(archive_writer& archive, const CUG& module) { WriteUGFields(archive, module); }
-
 // The reader puts every child it reads in front of the ones before it, and
 // wires behind: so the other children go in reverse, to come back in order.
 void WriteChildren(archive_writer& archive, const CContainer& container) {
@@ -97,9 +95,9 @@ void WriteUGFields(archive_writer& archive, const CUG& module) {
 }
 
 void AddDocumentObjectWriters(record_table& table) {
-    AddRecordWriter<CUG>(table, WriteUG);
-    AddRecordWriter<CUG_with_patches, CUG>(table, WriteUG);
-    AddRecordWriter<CControlPlugs, CUG>(table, WriteUG);
+    AddRecordWriter<CUG>(table, WriteUGFields);
+    AddRecordWriter<CUG_with_patches, CUG>(table, WriteUGFields);
+    AddRecordWriter<CControlPlugs, CUG>(table, WriteUGFields);
     AddRecordWriter<CContainer>(table, WriteContainer);
     AddRecordWriter<CLine2>(table, WriteWire);
     AddRecordWriter<CPortal>(table, WritePortal);

@@ -9,8 +9,6 @@ namespace tools {
 
 namespace {
 
-void WriteUG(archive_writer& archive, const CUG& module) { WriteUGFields(archive, module); }
-
 void WriteControlValues(archive_writer& archive, const CControl& control) {
     const int32_t count = control.ValueCount();
     archive.WriteInt32(count);
@@ -122,16 +120,14 @@ void WriteHostedPlugin(archive_writer& archive, const Ctl_VST_Plugin& module) {
     archive.WriteUInt32(0);
 }
 
-void WriteControl(archive_writer& archive, const CControl& control) { WriteControlFields(archive, control); }
-
 template <class... Classes>
 void AddControlClasses(record_table& table) {
-    (AddRecordWriter<Classes, CControl>(table, WriteControl), ...);
+    (AddRecordWriter<Classes, CControl>(table, WriteControlFields), ...);
 }
 
 template <class... Classes>
 void AddModuleClasses(record_table& table) {
-    (AddRecordWriter<Classes, CUG>(table, WriteUG), ...);
+    (AddRecordWriter<Classes, CUG>(table, WriteUGFields), ...);
 }
 
 }  // namespace

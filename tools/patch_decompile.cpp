@@ -1,5 +1,6 @@
 // Document to patch text: what the compiler reads, with every value that
 // equals what the compiler would give by itself left out.
+#include <functional>
 #include <set>
 #include <variant>
 
@@ -55,16 +56,19 @@ JsonValue SettingsText(const project_settings& settings) {
         .Add("panel_size", NumberList({settings.panel_size.x, settings.panel_size.y}));
 }
 
-// Plugs whose value the text lists although it is their default, because
-// building the patch leaves them another (an outside input takes the default
-// of the inside input it feeds; some plugs take the value of what they feed).
-using listed_plugs = std::set<const CPlug2*>;
+// Which plug values the text lists.
+using listed_plugs = std::function<bool(const CPlug2&)>;
+
+// A value other than the description's default; boundary plugs start empty.
+bool DiffersFromDefault(const CPlug2& plug) {
+    const InterfaceObject* description = plug.Is<CPlugIO2>() ? nullptr : plug.Description();
+    return plug.ValueText() != (description != nullptr ? description->default_value : std::string());
+}
 
 JsonValue PlugValues(const CUG& module, const listed_plugs& listed) {
     JsonValue values = JsonValue::Object();
     for (const auto& plug : module.Plugs())
-        if (plug->ValueText() != DefaultValueText(*plug) || listed.count(plug.get()) != 0)
-            values.Add(PlugReference(module, *plug), JsonValue::Text(plug->ValueText()));
+        if (listed(*plug)) values.Add(PlugReference(module, *plug), JsonValue::Text(plug->ValueText()));
     return values;
 }
 
@@ -225,7 +229,7 @@ JsonValue PatchText(const project_document& document, const listed_plugs& listed
 }
 
 // The plugs of `module` whose value differs in its twin, and so on within.
-void FindChangedValues(const CUG& module, const CUG& twin, listed_plugs& changed) {
+void FindChangedValues(const CUG& module, const CUG& twin, std::set<const CPlug2*>& changed) {
     for (const auto& plug : module.Plugs()) {
         const CPlug2* twin_plug = FindPlug(twin, PlugReference(module, *plug));
         if (twin_plug != nullptr && twin_plug->ValueText() != plug->ValueText()) changed.insert(plug.get());
@@ -239,19 +243,22 @@ void FindChangedValues(const CUG& module, const CUG& twin, listed_plugs& changed
 
 }  // namespace
 
-// Which values building the patch leaves other than their defaults depends
-// on how it is wired; the text is compiled to find them. A text that does not
-// compile (a module type the registry does not know) is written as it is.
+// The values building a patch gives its plugs depend on how it is wired (an
+// outside input takes the default of the inside input it feeds, some plugs
+// take the value of what they feed), so the text without plug values is
+// compiled, and the text lists the values that came out otherwise. A text
+// that does not compile (a module type the registry does not know) lists the
+// values that differ from their defaults.
 std::string DecompileToPatchText(const project_document& document) {
     if (!document.root) throw patch_text_error("the project has no root container");
-    const JsonValue first = PatchText(document, {});
-    listed_plugs changed;
+    std::set<const CPlug2*> changed;
     try {
-        FindChangedValues(*document.root, *CompilePatch(first)->root, changed);
+        FindChangedValues(*document.root, *CompilePatch(PatchText(document, [](const CPlug2&) { return false; }))->root,
+                          changed);
     } catch (const patch_text_error&) {
-        return FormatJson(first);
+        return FormatJson(PatchText(document, DiffersFromDefault));
     }
-    return FormatJson(changed.empty() ? first : PatchText(document, changed));
+    return FormatJson(PatchText(document, [&changed](const CPlug2& plug) { return changed.count(&plug) != 0; }));
 }
 
 }  // namespace tools

@@ -81,12 +81,6 @@ std::string NameWithoutNumber(const std::string& reference) {
     return numbered ? numbered->name : reference;
 }
 
-std::string DefaultValueText(const CPlug2& plug) {
-    if (plug.Is<CPlugIO2>()) return {};
-    const InterfaceObject* description = plug.Description();
-    return description != nullptr ? description->default_value : std::string();
-}
-
 std::string ModuleReference(const CContainer& container, const CUG& module) {
     return NameFor(NamedModules(container), module, TitleOf, "module");
 }

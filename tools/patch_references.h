@@ -29,10 +29,6 @@ CUG* FindModule(const CContainer& container, const std::string& reference);
 std::string NameWithoutNumber(const std::string& reference);
 CPlug2* FindPlug(const CUG& module, const std::string& reference);
 
-// The value text a plug has when the text gives none: its description's
-// default; boundary plugs start empty.
-std::string DefaultValueText(const CPlug2& plug);
-
 // The names that find these again; throws patch_text_error when none does.
 std::string ModuleReference(const CContainer& container, const CUG& module);
 std::string PlugReference(const CUG& module, const CPlug2& plug);

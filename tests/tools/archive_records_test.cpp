@@ -13,7 +13,9 @@
 #include "project/controls.h"
 #include "project/doc_objects.h"
 #include "project/module_registry.h"
+#include "project/project_document.h"
 #include "support/archive_bytes.h"
+#include "tools/project_writer.h"
 
 namespace tools {
 namespace {
@@ -375,6 +377,89 @@ TEST(ArchiveRecords, EmbeddedFilesAndSkinParts) {
         {"SkinFontInfo",
          archive_bytes().NewClass("SkinFontInfo").Text("knob label").Text("Tahoma").I32(9).U32(0xC0C0C0).U32(0x101010).U32(3)},
     });
+}
+
+// A whole project: the header with every setting, an embedded file and a
+// skin, the unused byte, then the root container with its patch manager.
+TEST(ArchiveRecords, ProjectHeaderSettingsSkinsAndRoot) {
+    const archive_bytes project =
+        archive_bytes()
+            .I32(kNewestArchiveVersion)
+            .Count(1)
+            .NewClass("imbedded_file")  // 1, 2
+            .Text("kit.sf2")
+            .U32(2)
+            .U8(7)
+            .U8(8)
+            .Text("text A")
+            .I32(1)
+            .I32(1)
+            .Text("WsHd")
+            .Text("text B")
+            .I32(1)
+            .Text("text C")
+            .I32(0)
+            .Point(640, 480)
+            .U32(0x21)
+            .I32(32)
+            .Text("Vendor")
+            .Text("text D")
+            .Text("Product")
+            .I32(1)
+            .U32(1)
+            .Text("default")
+            .NewClass("CAnimBitmap")  // 3, 4
+            .I32(8)
+            .I32(8)
+            .Text("led")
+            .I32(0)
+            .U32(1)
+            .U8(0x89)
+            .I32(2)
+            .I32(0)
+            .I32(1)
+            .I32(0)
+            .Rect(0, 0, 8, 8)
+            .Point(8, 4)
+            .I32(1)
+            .I32(0)
+            .I32(0)
+            .I32(0)
+            .I32(0)
+            .I32(0)
+            .Null()
+            .Count(1)
+            .NewClass("SkinFontInfo")  // 5, 6
+            .Text("label")
+            .Text("Arial")
+            .I32(12)
+            .U32(0xFFFFFF)
+            .U32(0)
+            .U32(0)
+            .U8(0)
+            .NewClass("CContainer", 95)  // 7, 8
+            .Text("Container")
+            .Count(0)
+            .Text("Root")
+            .I16(0)
+            .Rect(0, 0, 20, 20)
+            .NewClass("CPatchManager")  // 9, 10
+            .I32(0)
+            .I32(0)
+            .I32(-1)
+            .Null()
+            .Rect(0, 0, 0, 0)
+            .Rect(0, 0, 0, 0)
+            .Rect(0, 0, 0, 0)
+            .Point(0, 0)
+            .Point(0, 0)
+            .U32(0)
+            .Text("default")
+            .Bool(false);
+    project_document document;
+    ASSERT_EQ(ReadProject(project.bytes, document, false), project_read_result::ok);
+    EXPECT_EQ(document.settings.text_d, "text D");
+    EXPECT_EQ(WriteProjectArchive(document), project.bytes);
 }
 
 TEST(ArchiveRecords, EveryModuleTypesDocumentClassHasAWriter) {
