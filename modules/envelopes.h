@@ -76,6 +76,7 @@ protected:
     void NextSegment();
     // Sets the segment tables, the sustain and end segments and the segment to open at.
     virtual void PrepareSegments() = 0;
+    // Whether the envelope has run its end segment; a hard release ends there.
     virtual bool IsFinished() const { return current_ >= end_; }
     // A status change of an input other than the gate.
     virtual void OnInputStatus(UPlug* input) = 0;
@@ -209,6 +210,7 @@ public:
 private:
     void PrepareSegments() override;
     void StartSegment() override;
+    // Opened past its end, the multistage is neither running nor finished.
     bool IsFinished() const override { return current_ == end_; }
     void OnInputStatus(UPlug* input) override { StartSegment(); }
     void LoadSegments();
