@@ -115,6 +115,11 @@ Command ParseCommandLine(const std::vector<std::string>& arguments) {
     if (arguments[0] == "render") return ParseOptions(rest, RenderTable());
     if (arguments[0] == "compile") return ParseTranslation<CompileOptions>(rest, "compile");
     if (arguments[0] == "decompile") return ParseTranslation<DecompileOptions>(rest, "decompile");
+    if (arguments[0] == "pack") {
+        PackOptions options = ParseTranslation<PackOptions>(rest, "pack");
+        if (options.output.empty()) throw std::invalid_argument("pack needs -o LIBRARY, the library to write");
+        return options;
+    }
     throw std::invalid_argument("unknown command \"" + arguments[0] + "\" (try wirestack --help)");
 }
 
@@ -124,6 +129,7 @@ std::string UsageText() {
            "                        [--notes NOTES] [--program N] [--param NAME_OR_INDEX=VALUE]...\n"
            "       wirestack compile PATCH.json [-o PROJECT.ws1]\n"
            "       wirestack decompile PROJECT.ws1 [-o PATCH.json]\n"
+           "       wirestack pack PROJECT.ws1 -o LIBRARY\n"
            "\n"
            "A VST 2 host. SOURCE is a plug-in library or a project archive; left out,\n"
            "the Wirestack plug-in built beside this command.\n"
@@ -135,6 +141,7 @@ std::string UsageText() {
            "compile    turns a patch text (JSON, see docs/patch-format.md) into a project\n"
            "           archive (default: PATCH with the extension .ws1).\n"
            "decompile  writes a project archive as a patch text (default: to standard output).\n"
+           "pack       writes a copy of the Wirestack plug-in that carries the project.\n"
            "\n"
            "  -o FILE            file to write\n"
            "  --seconds S        length (default: last note end + 1 s, or 2 s)\n"

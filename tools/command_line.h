@@ -44,7 +44,12 @@ struct DecompileOptions {
     std::string output;  // empty: standard output
 };
 
-using Command = std::variant<HelpRequest, InfoOptions, RenderOptions, CompileOptions, DecompileOptions>;
+struct PackOptions {
+    std::string source;  // the project archive
+    std::string output;  // the plug-in library to write
+};
+
+using Command = std::variant<HelpRequest, InfoOptions, RenderOptions, CompileOptions, DecompileOptions, PackOptions>;
 
 // The arguments after the program name. Throws std::invalid_argument naming the
 // offending text.

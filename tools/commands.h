@@ -34,6 +34,10 @@ struct DecompileResult {
 
 DecompileResult RunDecompile(const DecompileOptions& options);
 
+// Writes a copy of the plug-in library that carries the project (checked by
+// reading it first); the path written.
+std::string RunPack(const PackOptions& options, const std::string& plugin_library);
+
 // The plug-in library `file_name` in the folder of the running executable.
 std::string LibraryBesideExecutable(const std::string& file_name);
 

@@ -51,6 +51,11 @@ int Run(const tools::DecompileOptions& options) {
     return 0;
 }
 
+int Run(const tools::PackOptions& options) {
+    std::cout << "wrote " << tools::RunPack(options, tools::LibraryBesideExecutable(WS_DEFAULT_PLUGIN_NAME)) << "\n";
+    return 0;
+}
+
 // Callers read one line per failure, whatever the text from the system held.
 std::string OneLine(std::string text) {
     for (char& c : text)

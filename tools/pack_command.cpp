@@ -1,0 +1,28 @@
+// `wirestack pack`: a plug-in library that carries a project.
+#include <filesystem>
+#include <stdexcept>
+
+#include "platform/embedded_project.h"
+#include "project/project_document.h"
+#include "plugin/project_scramble.h"
+#include "tools/commands.h"
+#include "tools/project_files.h"
+
+namespace tools {
+
+std::string RunPack(const PackOptions& options, const std::string& plugin_library) {
+    ReadProjectFile(options.source);  // a project the plug-in could not read is refused now
+    std::optional<std::vector<uint8_t>> stored = platform::ReadWholeFile(options.source);
+    std::optional<std::vector<uint8_t>> library = platform::ReadWholeFile(plugin_library);
+    if (!stored) throw std::runtime_error("cannot read " + options.source);
+    if (!library) throw std::runtime_error("cannot read the plug-in library " + plugin_library);
+    ScrambleProject(*stored);
+    if (!platform::WriteWholeFile(options.output, platform::WithEmbeddedProject(*library, *stored)))
+        throw std::runtime_error("cannot write " + options.output);
+    namespace fs = std::filesystem;
+    fs::permissions(options.output, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+                    fs::perm_options::add);
+    return options.output;
+}
+
+}  // namespace tools
