@@ -123,6 +123,7 @@ shared_wavetables& shared_wavetables::Instance() {
 }
 
 void shared_wavetables::PrepareForOscillator(int sample_rate) {
+    const std::lock_guard lock(building_);
     if (sine_.empty()) {
         sine_ = BuildSet(SineHarmonics(), true, wave_phase::sine);
         silent_.Resize(Uwavetable::kEntries);
@@ -139,5 +140,6 @@ void shared_wavetables::PrepareForOscillator(int sample_rate) {
 }
 
 void shared_wavetables::PrepareCosine() {
+    const std::lock_guard lock(building_);
     if (cosine_.empty()) cosine_ = BuildSet(SineHarmonics(), true, wave_phase::cosine);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 #include "engine/lookup_tables.h"
@@ -60,6 +61,8 @@ public:
 private:
     shared_wavetables() = default;
 
+    // Two plug-in instances may open their engines at the same time.
+    std::mutex building_;
     wavetable_set sine_;
     wavetable_set saw_;
     wavetable_set smoothed_saw_;
