@@ -99,11 +99,6 @@ uint32_t pitch_to_increment::PerKilohertz(float pitch) const {
 
 uint32_t white_noise::state = 0;
 
-// The low 23 bits as the mantissa of a float in [1, 2).
-float white_noise::FromState(uint32_t value) {
-    return std::bit_cast<float>(0x3F800000u | (value & 0x7FFFFFu)) - 1.5f;
-}
-
 // ---- Oscillator -----------------------------------------------------------------
 
 void ug_oscillator2::ListInterface(std::vector<InterfaceObject>& list) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 
 #include "engine/ug_base.h"
@@ -38,7 +39,10 @@ public:
         state = state * 1664525u + 1013904223u;
         return FromState(state);
     }
-    static float FromState(uint32_t value);
+    // The low 23 bits as the mantissa of a float in [1, 2).
+    static float FromState(uint32_t value) {
+        return std::bit_cast<float>(0x3F800000u | (value & 0x7FFFFFu)) - 1.5f;
+    }
 
     static uint32_t state;
 };
