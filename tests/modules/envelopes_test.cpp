@@ -28,18 +28,6 @@ double SegmentSamples(double distance, double rate_volts, double sample_rate) {
     return std::fabs(distance) * SegmentSeconds(rate_volts) * sample_rate;
 }
 
-// Sets every unconnected input to the default of the module's plug list, as
-// graph construction does.
-void ApplyListedDefaults(ug_base& ug) {
-    std::vector<InterfaceObject> list;
-    ug.ListInterface(list);
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        UPlug* plug = ug.GetPlug(static_cast<int>(i));
-        if (plug->IsInput() && plug->connections.empty() && plug->data_type != DT_MIDI)
-            ug.ApplyDefault(plug, list[i].default_value);
-    }
-}
-
 // An envelope with a record of its output. Settings name input plugs and the
 // text to set them to; `wire` may connect sources of its own (a knob for the
 // gate unless it does) before the inputs left unconnected take their listed
@@ -56,7 +44,7 @@ public:
         for (const auto& [name, text] : inputs) envelope->ApplyDefault(Plug(name), text);
         if (wire) wire(*this);
         if (Plug("Gate")->connections.empty()) Knob("Gate", 0.0f);
-        ApplyListedDefaults(*envelope);
+        ApplyInputDefaults(envelope);
         engine.Start();
         for (const auto& [name, knob] : knobs_) knob.source->Hold(Volts(knob.volts));
     }
