@@ -229,9 +229,10 @@ float ug_filter_sv::CutoffCoefficient(float pitch) const {
     return kTwoPi * CutoffHz(pitch) / sample_rate_;
 }
 
-// The highest frequency coefficient that stays stable at this damping.
+// The highest frequency coefficient that stays stable at this damping. A
+// non-finite resonance reads the first entry rather than an index of nowhere.
 float ug_filter_sv::ResonanceLimit(float resonance) const {
-    const float position = std::clamp(resonance, 0.0f, kSvResonanceCeiling) * 512.0f;
+    const float position = resonance > 0.0f ? std::min(resonance, kSvResonanceCeiling) * 512.0f : 0.0f;
     return limit_table_->values[static_cast<std::size_t>(position)];
 }
 
