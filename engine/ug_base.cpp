@@ -9,6 +9,8 @@
 
 #include "engine/audio_master.h"
 #include "engine/ug_container.h"
+#include "engine/voices.h"
+#include "project/doc_objects.h"
 
 ug_base::~ug_base() {
     if (audio_master != nullptr) {
@@ -21,6 +23,7 @@ ug_base::~ug_base() {
 }
 
 std::string ug_base::Title() const {
+    if (document_module != nullptr) return document_module->Title();
     const char* mangled = typeid(*this).name();
     int status = 0;
     std::unique_ptr<char, void (*)(void*)> demangled(abi::__cxa_demangle(mangled, nullptr, nullptr, &status),
@@ -33,19 +36,23 @@ std::string ug_base::Title() const {
 void ug_base::CreatePlugsFromInterface() {
     std::vector<InterfaceObject> list;
     ListInterface(list);
-    for (const InterfaceObject& description : list) {
-        if (!MakesAudioPlug(description)) continue;
-        auto plug = std::make_unique<UPlug>(this, description);
-        plug->index = PlugCount();
-        plugs_.push_back(std::move(plug));
-        PlugCreated(plugs_.back()->index, plugs_.back().get());
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (MakesAudioPlug(list[i])) AddPlugFromDescription(list[i], static_cast<int>(i));
     }
 }
 
+UPlug* ug_base::AddPlugFromDescription(const InterfaceObject& description, int description_index) {
+    return AppendPlug(std::make_unique<UPlug>(this, description), description_index);
+}
+
 UPlug* ug_base::AddPlug(int32_t direction, int32_t data_type) {
-    auto plug = std::make_unique<UPlug>(this, direction, data_type);
+    return AppendPlug(std::make_unique<UPlug>(this, direction, data_type), -1);
+}
+
+UPlug* ug_base::AppendPlug(std::unique_ptr<UPlug> plug, int description_index) {
     plug->index = PlugCount();
     plugs_.push_back(std::move(plug));
+    plug_descriptions_.push_back(description_index);
     PlugCreated(plugs_.back()->index, plugs_.back().get());
     return plugs_.back().get();
 }
@@ -95,7 +102,11 @@ void ug_base::ApplyDefault(UPlug* plug, const std::string& text) {
         audio_master->PostNotification(source->owner, 1, 0);
         return;
     }
-    if (container == nullptr) throw std::invalid_argument("default for a plug outside any container");
+    if (container == nullptr) {
+        // The top of the graph: nothing outside it could ever change the value.
+        plug->SetValueFromText(text);
+        return;
+    }
     UPlug* source = container->AddHiddenSource(plug->data_type, (plug->flags & PF_PATCH_PARAMETER) != 0);
     source->SetValueFromText(text);
     Connect(source, plug);
@@ -398,9 +409,18 @@ std::unique_ptr<ug_base> ug_base::Clone() {
     clone->container = container;
     clone->parameter_container = parameter_container;
     clone->audio_master = audio_master;
-    for (const auto& plug : plugs_) {
-        UPlug* copy = clone->AddPlug(plug->direction, plug->data_type);
-        copy->flags = plug->flags;
+    clone->document_module = document_module;
+    std::vector<InterfaceObject> list;
+    clone->ListInterface(list);
+    for (std::size_t i = 0; i < plugs_.size(); ++i) {
+        const UPlug& plug = *plugs_[i];
+        const int description = plug_descriptions_[i];
+        UPlug* copy = description >= 0 && description < static_cast<int>(list.size())
+                          ? clone->AddPlugFromDescription(list[static_cast<std::size_t>(description)], description)
+                          : clone->AddPlug(plug.direction, plug.data_type);
+        copy->direction = plug.direction;
+        copy->data_type = plug.data_type;
+        copy->flags = plug.flags;
     }
     clone->SetupPlugs();
     clone->flags = (flags & ~(UGF_SUSPENDED | UGF_OPEN)) | UGF_CLONE;
@@ -436,6 +456,79 @@ void ug_base::MarkPolyphonicUpstream() {
     for (const auto& plug : plugs_) {
         if (plug->direction != DR_IN) continue;
         for (plug_connection* connection : plug->connections) connection->from->owner->MarkPolyphonicUpstream();
+    }
+}
+
+// 0 stands for "driven by several"; the barrier keeps identities out.
+bool ug_base::TakeNoteSource(int32_t identity) {
+    if (note_source == 0 || note_source == identity || (flags & UGF_POLYPHONIC_BARRIER) != 0) return false;
+    note_source = note_source < 0 ? identity : 0;
+    return true;
+}
+
+void ug_base::SpreadNoteSourceDown(int32_t identity) {
+    if (!TakeNoteSource(identity)) return;
+    for (const auto& plug : plugs_) {
+        if (plug->direction != DR_OUT) continue;
+        for (plug_connection* connection : plug->connections) {
+            ug_base* destination = connection->to->owner;
+            if (destination->container == container) destination->SpreadNoteSourceDown(identity);
+        }
+    }
+}
+
+void ug_base::SpreadNoteSourceUp(int32_t identity) {
+    if (!TakeNoteSource(identity)) return;
+    for (const auto& plug : plugs_) {
+        if (plug->direction != DR_IN) continue;
+        for (plug_connection* connection : plug->connections) {
+            const UPlug* source = connection->from;
+            const bool boundary = source->partner != nullptr;
+            if (!boundary && source->owner->container == container) source->owner->SpreadNoteSourceUp(identity);
+        }
+    }
+}
+
+namespace {
+
+// Where a voice copy meets a single input outside the voice, a hidden adder
+// appears after the graph was ordered: it sorts between that input's module
+// and the voices that feed it (sort orders leave room in steps of 4).
+void ConnectToSharedInput(UPlug* from, UPlug* to) {
+    Connect(from, to);
+    UPlug* landing = to->Resolve();
+    if (landing != to && landing->owner->sort_order < 0) landing->owner->sort_order = to->owner->sort_order + 2;
+}
+
+struct clone_link {
+    int plug_index;
+    UPlug* other;  // the plug at the other end of the original's connection
+    bool outgoing;
+};
+
+}  // namespace
+
+void ug_base::ConnectClonePlugs(ug_base* original, Voice& voice) {
+    // Read the original's wiring first: connecting may put adders into it.
+    std::vector<clone_link> links;
+    for (int i = original->PlugCount() - 1; i >= 0; --i) {
+        const UPlug* plug = original->GetPlug(i);
+        for (const plug_connection* connection : plug->connections) {
+            const bool outgoing = connection->from == plug;
+            links.push_back({i, outgoing ? connection->to : connection->from, outgoing});
+        }
+    }
+    for (const clone_link& link : links) {
+        ug_base* copy = voice.CopyOf(link.other->owner);
+        if (link.outgoing) {
+            if (copy != nullptr)
+                Connect(GetPlug(link.plug_index), copy->GetPlug(link.other->index));
+            else
+                ConnectToSharedInput(GetPlug(link.plug_index), link.other);
+        } else if (copy == nullptr) {
+            // A copied source makes this connection itself, from its own copy.
+            Connect(link.other, GetPlug(link.plug_index));
+        }
     }
 }
 

@@ -11,6 +11,8 @@
 #include "engine/msg_target.h"
 #include "engine/plug.h"
 
+class CUG;
+class Voice;
 class WsAudioMaster;
 class ug_base;
 class ug_container;
@@ -20,6 +22,7 @@ enum ug_flags : uint32_t {
     UGF_POLYPHONIC = 0x0004,
     UGF_POLYPHONIC_UPSTREAM = 0x0008,
     UGF_POLYPHONIC_DOWNSTREAM = 0x0010,
+    UGF_APART_FROM_VOICE = 0x0020,  // neither suspended nor resumed with its voice
     UGF_POLYPHONIC_BARRIER = 0x0040,
     UGF_SUSPENDED = 0x0080,
     UGF_OPEN = 0x0100,
@@ -77,8 +80,13 @@ public:
     virtual bool HasPolyphonicInput() const;
     virtual void MarkPolyphonicDownstream();
     virtual void MarkPolyphonicUpstream();
+    virtual void SpreadNoteSourceDown(int32_t identity);
+    virtual void SpreadNoteSourceUp(int32_t identity);
     virtual void SetupPlugs();
     virtual void PlugCreated(int index, UPlug* plug) {}
+    // Wires a fresh voice copy the way `original` is wired, to the copies the
+    // voice holds and to the shared modules outside it.
+    virtual void ConnectClonePlugs(ug_base* original, Voice& voice);
     virtual void OnPatchChange(int channel, int patch) {}
     virtual bool CanSleep() const { return events.Empty(); }
     // Name shown in messages: the document module's title, else the class name.
@@ -88,6 +96,9 @@ public:
 
     // Plugs.
     void CreatePlugsFromInterface();
+    // A plug bound to the module's members by its description, which sits at
+    // `description_index` of the module's interface list.
+    UPlug* AddPlugFromDescription(const InterfaceObject& description, int description_index);
     UPlug* AddPlug(int32_t direction, int32_t data_type);
     UPlug* GetPlug(int index) const;  // throws std::invalid_argument outside the array
     UPlug* GetPlugByName(const std::string& name);
@@ -131,7 +142,11 @@ public:
 
     ug_container* container = nullptr;
     ug_container* parameter_container = nullptr;
+    // While the graph is built: the note source (or drum slot) driving this
+    // one, 0 for several; once its container opens: the voice holding it.
     int32_t note_source = -1;
+    // The document module this one was made for (none for hidden helpers); not owned.
+    CUG* document_module = nullptr;
     ug_base* next_clone = nullptr;
     int audio_input_count = 0;
     int audio_output_count = 0;
@@ -143,11 +158,16 @@ protected:
 
 private:
     void MarkPolyphonicIfBoth();
+    bool TakeNoteSource(int32_t identity);
+    UPlug* AppendPlug(std::unique_ptr<UPlug> plug, int description_index);
     void InsertStatusChange(ug_event* event, ug_event* position);
     void DeliverStatusValues();
     void FreeEvent(ug_event* event);
 
     std::vector<std::unique_ptr<UPlug>> plugs_;
+    // For each plug, the index of its description in the interface list (-1: none),
+    // so that a voice copy binds its own members to the same plugs.
+    std::vector<int> plug_descriptions_;
     process_func process_function_ = &ug_base::DoNothing;
     process_func saved_process_function_ = &ug_base::DoNothing;
     int static_countdown_ = 0;

@@ -1,34 +1,85 @@
-// A container's unit generator: owns the unit generators inside it and makes
-// the hidden helpers that wiring needs (adders, constant sources).
+// A container's unit generator: owns the unit generators inside it, keeps
+// them in voices, makes the hidden helpers that wiring needs (adders,
+// constant sources) and, once the graph is wired, turns its boundary into
+// direct connections and copies its first voice for polyphony.
 #pragma once
 
 #include <memory>
 #include <vector>
 
 #include "engine/ug_base.h"
+#include "engine/voices.h"
 
-class ug_container : public ug_module<ug_container> {
+class ug_container : public VoiceList, public ug_module<ug_container> {
 public:
     ug_container();
     ~ug_container() override;
 
-    // Takes ownership; the unit generator joins this container and its audio master.
+    void ListInterface(std::vector<InterfaceObject>& list) override;
+
+    // Takes ownership; the unit generator joins this container's last voice
+    // (during construction its only one) and its audio master.
     ug_base* Add(std::unique_ptr<ug_base> ug);
-    const std::vector<std::unique_ptr<ug_base>>& UnitGenerators() const { return unit_generators_; }
+    // Every unit generator the container owns, in the order it got them.
+    const std::vector<std::unique_ptr<ug_base>>& UnitGenerators() const { return owned_; }
 
     // A hidden "Float Adder" or "MIDI Adder2" for a plug of the given type.
     ug_base* CreateHiddenAdder(int32_t data_type);
-    // A new output of the hidden source that feeds constant defaults to
-    // unconnected inputs; patch-parameter plugs get their own source.
+    // A new output of the hidden module that feeds constant defaults to
+    // unconnected inputs: the container's IO module, or for patch-parameter
+    // plugs its patch-parameter setter.
     UPlug* AddHiddenSource(int32_t data_type, bool patch_parameter);
 
+    // Once the graph is wired, depth first: signals cross the boundaries of
+    // this container and those inside it by direct connections only, and
+    // each first voice is marked for copying.
+    void DissolveBoundaries();
+    // Once the graph is ordered: voices up to the polyphony, here and inside.
+    void CreateRemainingVoices();
+
+    // Opens voice by voice; each unit generator learns its voice's number.
     void Open() override;
     void Close() override;
 
 private:
+    enum plug_index { kSpare, kPolyphony };
+
+    ug_base* AddToVoice(std::unique_ptr<ug_base> ug, Voice& voice);
+    std::vector<ug_container*> Subcontainers() const;
+    void DissolvePlug(UPlug* plug);
+    void PrepareFirstVoice();
+    void NumberSlotVoices(ug_notesource& source);
+    void AddVoiceMonitor(Voice& voice);
+    void CloneFirstVoice();
+    void OpenVoice(Voice& voice);
     ug_base* HiddenSource(bool patch_parameter);
 
-    std::vector<std::unique_ptr<ug_base>> unit_generators_;
-    ug_base* constant_source_ = nullptr;
-    ug_base* parameter_source_ = nullptr;
+    std::vector<std::unique_ptr<ug_base>> owned_;
+    ug_base* io_module_ = nullptr;
+    ug_base* parameter_setter_ = nullptr;
+};
+
+// Holds hidden constant outputs. It never changes them itself, so it sleeps
+// from the start; values given before the engine started are announced when
+// it opens.
+class ug_hidden_outputs : public ug_base {
+public:
+    void Open() override;
+};
+
+// "IO Mod": the inside of a container's boundary. Its plugs stand for the
+// container's own; the container also hangs its constant defaults on one.
+// Note sources and polyphony stop at it: what crosses it leaves the voice.
+class ug_io_mod : public ug_hidden_outputs {
+public:
+    ug_io_mod() { flags |= UGF_POLYPHONIC_BARRIER; }
+    std::unique_ptr<ug_base> CreateInstance() const override { return std::make_unique<ug_io_mod>(); }
+    void ListInterface(std::vector<InterfaceObject>& list) override;
+};
+
+// Feeds patch-parameter plugs that nothing else feeds (patch parameters
+// themselves come with the container's patch manager).
+class ug_patch_param_setter : public ug_hidden_outputs {
+public:
+    std::unique_ptr<ug_base> CreateInstance() const override { return std::make_unique<ug_patch_param_setter>(); }
 };
