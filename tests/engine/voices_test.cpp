@@ -303,6 +303,30 @@ TEST(Voices, TwoNoteSourcesInOneVoiceAreReported) {
     EXPECT_EQ(graph_rig::UnitOf<ug_container>(box).GetVoice(0).note_source, kept->unit_generator);
 }
 
+// Note-source identities spread along wires within a container: a module
+// reached from two sources holds 0, a barrier holds none.
+TEST(NoteSourceIdentity, SpreadsAlongWiresUpToBarriers) {
+    engine_fixture engine;
+    auto* first = engine.Add<ug_probe>(0);
+    auto* second = engine.Add<ug_probe>(0);
+    auto* barrier = engine.Add<ug_probe>(0);
+    barrier->flags |= UGF_POLYPHONIC_BARRIER;
+    Connect(first->GetPlug(1), second->GetPlug(0));
+    Connect(first->GetPlug(1), barrier->GetPlug(0));
+
+    first->SpreadNoteSourceDown(1);
+    EXPECT_EQ(std::vector<int32_t>({first->note_source, second->note_source, barrier->note_source}),
+              std::vector<int32_t>({1, 1, -1}));
+    first->SpreadNoteSourceDown(2);
+    EXPECT_EQ(std::vector<int32_t>({first->note_source, second->note_source}), std::vector<int32_t>({0, 0}));
+
+    auto* upstream = engine.Add<ug_probe>(0);
+    auto* downstream = engine.Add<ug_probe>(0);
+    Connect(upstream->GetPlug(1), downstream->GetPlug(0));
+    downstream->SpreadNoteSourceUp(4);
+    EXPECT_EQ(upstream->note_source, 4);
+}
+
 // Drum Trigger: Kick Trig -> Kick probe, Snare Trig -> Snare probe, both out.
 struct drum_patch : played_container {
     drum_patch() : played_container("Drums", "Drum Trigger") {
