@@ -1,38 +1,18 @@
 #include "plugin/app_vst.h"
 
-#include <algorithm>
 #include <cstdio>
 
+#include "engine/graph_builder.h"
 #include "engine/ug_container.h"
+#include "platform/embedded_project.h"
 #include "platform/platform.h"
+#include "plugin/library_paths.h"
+#include "plugin/project_scramble.h"
 #include "plugin/ws_vst.h"
+#include "project/doc_objects.h"
+#include "project/doc_plugs.h"
 #include "project/module_registry.h"
-
-namespace {
-
-// Every unit generator runs after those that feed it: a sink sorts 0, each
-// source at least 4 above everything it feeds.
-void AssignSortOrders(const ug_container& container) {
-    const auto& ugs = container.UnitGenerators();
-    for (const auto& ug : ugs) ug->sort_order = 0;
-    for (std::size_t pass = 0; pass < ugs.size(); ++pass) {
-        for (const auto& ug : ugs) {
-            for (const auto& plug : ug->Plugs()) {
-                if (plug->direction != DR_OUT) continue;
-                for (const plug_connection* connection : plug->connections)
-                    ug->sort_order = std::max(ug->sort_order, connection->to->owner->sort_order + 4);
-            }
-        }
-    }
-}
-
-ug_base* AddModule(ug_container& container, const char* unique_id) {
-    ug_base* ug = container.Add(ModuleRegistry::Instance().CreateUnitGenerator(unique_id));
-    ug->CreatePlugsFromInterface();
-    return ug;
-}
-
-}  // namespace
+#include "project/wiring.h"
 
 CWirestackAppVST::CWirestackAppVST() = default;
 
@@ -40,63 +20,101 @@ CWirestackAppVST::~CWirestackAppVST() { StopAudio(); }
 
 bool CWirestackAppVST::InitInstance(WsVst* plugin) {
     plugin_ = plugin;
+    library_path_ = platform::OwnLibraryPath();
+    ModuleRegistry::Instance().SetDataFolder(LibraryDataFolder(library_path_));
+    plugin_name_ = "Lumabeam";
     creating_thread_ = platform::CurrentThreadId();
-    return true;
+    if (library_path_.empty()) return false;
+    document_ = std::make_unique<project_document>();
+    document_->stop_audio = [this] {
+        const bool was_running = IsAudioRunning();
+        StopAudio();
+        return was_running;
+    };
+    document_->start_audio = [this] { StartAudio(host_block_size_); };
+    return LoadProject() && document_->root != nullptr;
 }
 
-std::string CWirestackAppVST::ProgramName(int program) const {
-    if (program < 0 || program >= ProgramCount()) return {};
-    const std::string& name = program_names_[static_cast<std::size_t>(program)];
-    if (!name.empty()) return name;
-    char fallback[32];
-    std::snprintf(fallback, sizeof fallback, "Patch %3d", program + 1);
-    return fallback;
-}
-
-void CWirestackAppVST::SetProgramName(int program, const std::string& name) {
-    if (program >= 0 && program < ProgramCount()) program_names_[static_cast<std::size_t>(program)] = name;
-}
-
-void CWirestackAppVST::CopyProgram(int from, int to) {
-    if (to < 0 || to >= ProgramCount()) return;
-    char name[64];
-    std::snprintf(name, sizeof name, "(Copy %d) %s", 1, ProgramName(from).c_str());
-    program_names_[static_cast<std::size_t>(to)] = name;
-}
-
-std::unique_ptr<ug_container> CWirestackAppVST::BuildGraph() {
-    auto top = std::make_unique<ug_container>();
-    top->audio_master = audio_master_.get();
-    ug_base* input = AddModule(*top, "VST Input");
-    ug_base* tone = AddModule(*top, "1 KHz Tone");
-    ug_base* output = AddModule(*top, "VST Output");
-    for (int channel = 1; channel < audio_inputs_; ++channel) input->AddPlug(DR_OUT, DT_AUDIO);
-    for (int channel = 1; channel < AudioOutputCount(); ++channel) output->AddPlug(DR_IN, DT_AUDIO);
-    for (ug_base* ug : {input, tone, output}) ug->SetupPlugs();
-
-    Connect(input->GetPlug(0), output->GetPlug(0));
-    for (int channel = 0; channel < AudioOutputCount(); ++channel) {
-        UPlug* destination = output->GetPlug(1 + channel);
-        Connect(tone->GetPlug(0), destination);
-        if (channel < audio_inputs_) Connect(input->GetPlug(1 + channel), destination);
+// The project stored in the library, else the ".dat" file beside it.
+bool CWirestackAppVST::LoadProject() {
+    std::optional<std::vector<uint8_t>> bytes = platform::ReadEmbeddedProject(library_path_);
+    if (bytes) {
+        UnscrambleProject(*bytes);
+    } else {
+        const std::string data_file = ProjectDataFilePath(library_path_);
+        bytes = platform::ReadWholeFile(data_file);
+        if (!bytes) {
+            char message[1024];
+            std::snprintf(message, sizeof message, "%s: Can't find plugin data file. (%s)",
+                          LibraryBaseName(library_path_).c_str(), data_file.c_str());
+            platform::ShowMessage(message, platform::kMessageIconWarning);
+            return false;
+        }
     }
-    AssignSortOrders(*top);
-    top->sort_order = INT32_MAX;
-    return top;
+    try {
+        return ReadProject(*bytes, *document_, true) == project_read_result::ok;
+    } catch (const archive_error& error) {
+        platform::ShowMessage(LibraryBaseName(library_path_) + ": " + error.what(), platform::kMessageIconWarning);
+        return false;
+    }
+}
+
+namespace {
+
+CUG* AddIOModule(CContainer& root, const char* unique_id) {
+    std::unique_ptr<CDocOb> created = ModuleRegistry::Instance().CreateDocObject(unique_id);
+    auto* module = static_cast<CUG*>(root.AddChild(std::move(created)));
+    module->CreatePlugsFromType();
+    module->Initialise(false);
+    return module;
+}
+
+// The plug a top-container plug is joined to, or none.
+CPlug2* IOPartner(const CPlug2& plug, CUG& input, CUG& output) {
+    const bool is_input = plug.Direction() == DR_IN;
+    if (plug.DataType() == DT_AUDIO) {
+        CUG& module = is_input ? input : output;
+        return module.Plugs().empty() ? nullptr : module.Plugs().back().get();
+    }
+    if (plug.DataType() == DT_MIDI) return is_input ? input.FindPlugByName("MIDI Out") : output.FindPlugByName("MIDI In");
+    return nullptr;
+}
+
+}  // namespace
+
+void CWirestackAppVST::WirePluginIO() {
+    CContainer* top = TopContainer();
+    if (top == nullptr) return;
+    CUG* output = AddIOModule(*document_->root, "VST Output");
+    CUG* input = AddIOModule(*document_->root, "VST Input");
+    // Wiring gives a module a new spare, so the plug list is read afresh each time.
+    for (std::size_t i = 0; i < top->Plugs().size(); ++i) {
+        CPlug2* plug = top->Plugs()[i].get();
+        if (plug->IsSpare()) continue;
+        if (CPlug2* partner = IOPartner(*plug, *input, *output)) Connect(plug, partner);
+    }
 }
 
 void CWirestackAppVST::StartAudio(int host_block_size) {
     StopAudio();
+    host_block_size_ = host_block_size;
     audio_master_ = std::make_unique<WsAudioMaster>(this, host_block_size, sample_rate_);
-    top_ = BuildGraph();
-    audio_master_->Start(top_.get());
+    try {
+        top_unit_generator_ = BuildGraph(*document_->root, *audio_master_);
+    } catch (const WsException& error) {
+        platform::ShowMessage(error.what(), platform::kMessageOk);
+        audio_master_.reset();
+        return;
+    }
+    audio_master_->Start(top_unit_generator_.get());
 }
 
 void CWirestackAppVST::StopAudio() {
     if (!audio_master_) return;
     audio_master_->Stop();
-    top_->Close();
-    top_.reset();
+    if (top_unit_generator_) top_unit_generator_->Close();
+    ClearUnitGeneratorLinks(*document_->root);
+    top_unit_generator_.reset();
     audio_master_.reset();
 }
 

@@ -1,18 +1,17 @@
-// The application object of the plug-in: holds what the patch says about
-// itself, and starts and stops the audio engine around host resume and suspend.
-//
-// Until projects are loaded from the library, the patch is a fixed graph:
-// "VST Input" audio plus a 1 kHz test tone to "VST Output", MIDI passed through.
+// The application object of the plug-in: finds the library's own project and
+// reads it into a document, adds the plug-in's I/O modules, and builds and
+// deletes the audio engine when the host resumes and suspends the plug-in.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "engine/audio_master.h"
+#include "project/project_document.h"
 
 class WsVst;
+class CContainer;
 class ug_container;
 
 // Bits of the plug-in options word.
@@ -27,32 +26,25 @@ public:
     CWirestackAppVST();
     ~CWirestackAppVST() override;
 
+    // Finds the library and reads its project; false when there is none to play.
     bool InitInstance(WsVst* plugin);
     WsVst* Plugin() const { return plugin_; }
     uint64_t CreatingThread() const { return creating_thread_; }
+    const std::string& LibraryPath() const { return library_path_; }
 
-    // What the patch says about itself.
-    const std::string& EffectName() const { return effect_name_; }
-    const std::string& VendorText() const { return vendor_; }
-    const std::string& ProductText() const { return product_; }
-    const std::string& IdText() const { return id_text_; }
-    uint32_t PluginOptions() const { return options_; }
-    bool CanMono() const { return can_mono_; }
-    int AudioInputCount() const { return audio_inputs_; }
-    int AudioOutputCount() const { return static_cast<int>(output_names_.size()); }
-    const std::string& AudioOutputName(int index) const { return output_names_[static_cast<std::size_t>(index)]; }
-    bool HasMidiInput() const { return true; }
-    bool HasMidiOutput() const { return true; }
+    project_document* Document() const { return document_.get(); }
+    // The container the plug-in exposes, or none.
+    CContainer* TopContainer() const { return document_ ? document_->TopContainer() : nullptr; }
 
-    // Programs of the top container.
-    int ProgramCount() const { return static_cast<int>(program_names_.size()); }
-    std::string ProgramName(int program) const;
-    void SetProgramName(int program, const std::string& name);
-    void CopyProgram(int from, int to);
+    // Joins the top container's audio and MIDI plugs to "VST Input" and "VST Output".
+    void WirePluginIO();
 
     void SetSampleRate(float rate) { sample_rate_ = rate; }
+    // Builds the graph and starts it; a graph the engine refuses is reported
+    // and leaves the engine stopped.
     void StartAudio(int host_block_size);
     void StopAudio();
+    bool IsAudioRunning() const { return audio_master_ != nullptr; }
     void Idle() {}
     WsAudioMaster* AudioMaster() const { return audio_master_.get(); }
 
@@ -61,22 +53,16 @@ public:
     void ShowMessageFromAudio(const std::string& text, int style) override;
 
 private:
-    std::unique_ptr<ug_container> BuildGraph();
+    bool LoadProject();
 
     WsVst* plugin_ = nullptr;
     uint64_t creating_thread_ = 0;
+    std::string library_path_;
+    std::string plugin_name_;
     float sample_rate_ = 44100.0f;
+    int host_block_size_ = 1024;
 
-    std::string effect_name_ = "Wirestack";
-    std::string vendor_ = "Wirestack";
-    std::string product_;
-    std::string id_text_ = "WsTk";
-    uint32_t options_ = 0;
-    bool can_mono_ = true;
-    int audio_inputs_ = 2;
-    std::vector<std::string> output_names_{"Left", "Right"};
-    std::vector<std::string> program_names_ = std::vector<std::string>(1);
-
+    std::unique_ptr<project_document> document_;
     std::unique_ptr<WsAudioMaster> audio_master_;
-    std::unique_ptr<ug_container> top_;
+    std::unique_ptr<ug_container> top_unit_generator_;
 };

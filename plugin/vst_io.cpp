@@ -9,6 +9,8 @@
 
 namespace {
 ug_registration<ug_vst_in> register_input("VST Input");
+// One audio plug per host channel in use: a spare stands ready for the next.
+constexpr uint32_t kAutoDuplicate = 0x8;
 ug_registration<ug_vst_out> register_output("VST Output");
 
 std::vector<UPlug*> AudioPlugs(const ug_base& ug) {
@@ -34,7 +36,7 @@ WsVst* PluginOf(const ug_base& ug) {
 
 void ug_vst_in::ListInterface(std::vector<InterfaceObject>& list) {
     AddInterface(list, {.direction = DR_OUT, .name = "MIDI Out", .default_value = "0", .data_type = DT_MIDI});
-    AddInterface(list, {.direction = DR_OUT, .name = "Audio", .data_type = DT_AUDIO});
+    AddInterface(list, {.direction = DR_OUT, .name = "Audio", .flags = kAutoDuplicate, .data_type = DT_AUDIO});
 }
 
 void ug_vst_in::Open() {
@@ -91,7 +93,7 @@ ug_vst_out::ug_vst_out() { midi_queue_.reserve(kMidiQueueCapacity); }
 
 void ug_vst_out::ListInterface(std::vector<InterfaceObject>& list) {
     AddInterface(list, {.direction = DR_IN, .name = "MIDI In", .default_value = "0", .data_type = DT_MIDI});
-    AddInterface(list, {.direction = DR_IN, .name = "Audio", .data_type = DT_AUDIO});
+    AddInterface(list, {.direction = DR_IN, .name = "Audio", .flags = kAutoDuplicate, .data_type = DT_AUDIO});
 }
 
 void ug_vst_out::Open() {

@@ -1,11 +1,16 @@
 #include "plugin/ws_vst.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/float_mode.h"
 #include "platform/platform.h"
+#include "plugin/top_container.h"
 #include "plugin/vst_io.h"
+#include "project/doc_objects.h"
+#include "project/doc_plugs.h"
+#include "project/patch_manager.h"
 
 namespace {
 
@@ -30,22 +35,33 @@ bool IsProgramChangeOrPressure(int status) { return status >= 0xC0 && status <= 
 
 WsVst::WsVst(vst::HostCallback host, bool& failed) : vst_plugin_base(host) {
     effect_.flags |= vst::effFlagsProgramChunks;
-    if (!app_.InitInstance(this)) {
+    if (!app_.InitInstance(this) || app_.TopContainer() == nullptr) {
         failed = true;
         return;
     }
-    current_program_ = 0;
-    effect_.numPrograms = app_.ProgramCount();
+    top_ = app_.TopContainer();
+    const project_settings& settings = app_.Document()->settings;
+    SetProgram(0);
+    effect_.numPrograms = top_->FollowsProgramChanges() ? std::max(settings.program_count, 1) : 1;
+    app_.WirePluginIO();
     effect_.numParams = static_cast<int32_t>(parameters_.size());
-    effect_.numInputs = app_.AudioInputCount();
-    effect_.numOutputs = app_.AudioOutputCount();
-    if (app_.CanMono()) effect_.flags |= vst::effFlagsCanMono;
+    effect_.numInputs = CountWiredPlugs(*top_, DR_IN, DT_AUDIO);
+    effect_.numOutputs = CountWiredPlugs(*top_, DR_OUT, DT_AUDIO);
+    if (settings.can_mono) effect_.flags |= vst::effFlagsCanMono;
     effect_.flags |= vst::effFlagsCanReplacing;
-    if ((app_.PluginOptions() & PO_SYNTH) != 0) effect_.flags |= vst::effFlagsIsSynth;
+    if ((settings.options & PO_SYNTH) != 0) effect_.flags |= vst::effFlagsIsSynth;
     CallHost(vst::audioMasterNeedIdle);
-    effect_.uniqueID = PackUniqueId(app_.IdText());
+    effect_.uniqueID = PackUniqueId(settings.id_text);
 
     outgoing_midi_.reserve(kInitialOutgoingEvents);
+}
+
+uint32_t WsVst::Options() const { return app_.Document()->settings.options; }
+
+std::string WsVst::ProgramName(int program) const {
+    const CPatchManager* programs = ProgramsOf(*top_);
+    if (program < 0 || program >= effect_.numPrograms) return {};
+    return programs != nullptr ? programs->ProgramName(program) : std::string();
 }
 
 WsVst::~WsVst() {
@@ -70,7 +86,7 @@ void WsVst::Resume() {
     WaitForAudioCall();
     app_.SetSampleRate(sample_rate_);
     pending_events_ = nullptr;
-    if (app_.HasMidiInput()) CallHost(vst::audioMasterWantMidi, 0, 1);
+    if (CountWiredPlugs(*top_, DR_IN, DT_MIDI) > 0) CallHost(vst::audioMasterWantMidi, 0, 1);
     app_.StartAudio(block_size_);
     CallHost(vst::audioMasterNeedIdle);
     replacing_ = true;
@@ -89,6 +105,19 @@ void WsVst::SetSampleRate(float rate) {
 void WsVst::SetProgram(int program) {
     if (program < 0 || program >= effect_.numPrograms) return;
     current_program_ = program;
+    if (CPatchManager* programs = ProgramsOf(*top_)) programs->SetCurrentProgram(program);
+}
+
+void WsVst::SetProgramName(const std::string& name) {
+    if (CPatchManager* programs = ProgramsOf(*top_)) programs->SetProgramName(current_program_, name);
+}
+
+void WsVst::CopyProgram(int destination) {
+    CPatchManager* programs = ProgramsOf(*top_);
+    if (programs == nullptr || destination < 0 || destination >= effect_.numPrograms) return;
+    char name[128];
+    std::snprintf(name, sizeof name, "(Copy %d) %s", 1, ProgramName(current_program_).c_str());
+    programs->SetProgramName(destination, name);
 }
 
 // ---- dispatcher ----------------------------------------------------------------
@@ -100,10 +129,10 @@ intptr_t WsVst::Dispatch(int32_t opcode, int32_t index, intptr_t value, void* pt
         case effSetProgram: SetProgram(static_cast<int>(value)); return 0;
         case effGetProgram: return current_program_;
         case effSetProgramName:
-            if (text != nullptr) app_.SetProgramName(current_program_, text);
+            if (text != nullptr) SetProgramName(text);
             return 0;
         case effGetProgramName:
-            if (text != nullptr) std::strcpy(text, app_.ProgramName(current_program_).c_str());
+            if (text != nullptr) std::strcpy(text, ProgramName(current_program_).c_str());
             return 0;
         case effGetParamLabel: CopyParameterText(index, text, &vst_parameter::getLabel); return 0;
         case effGetParamDisplay: CopyParameterText(index, text, &vst_parameter::getDisplay); return 0;
@@ -126,21 +155,21 @@ intptr_t WsVst::Dispatch(int32_t opcode, int32_t index, intptr_t value, void* pt
         }
         case effGetNumProgramCategories: return 1;
         case effGetProgramNameIndexed:
-            if (text != nullptr) std::strcpy(text, app_.ProgramName(index).c_str());
+            if (text != nullptr) std::strcpy(text, ProgramName(index).c_str());
             return 1;
-        case effCopyProgram: app_.CopyProgram(current_program_, index); return 1;
+        case effCopyProgram: CopyProgram(index); return 1;
         case effConnectInput:
         case effConnectOutput: return 1;
         case effGetOutputProperties: return GetOutputProperties(index, static_cast<VstPinProperties*>(ptr));
         case effGetPlugCategory: return (effect_.flags & effFlagsIsSynth) != 0 ? kPlugCategSynth : kPlugCategUnknown;
         case effGetEffectName:
-            if (text != nullptr) CopyText(text, app_.EffectName(), 31);
+            if (text != nullptr) CopyText(text, top_->Title(), 31);
             return 1;
         case effGetVendorString:
-            if (text != nullptr) std::strcpy(text, app_.VendorText().c_str());
+            if (text != nullptr) std::strcpy(text, app_.Document()->settings.vendor.c_str());
             return 1;
         case effGetProductString:
-            if (text != nullptr) std::strcpy(text, app_.ProductText().c_str());
+            if (text != nullptr) std::strcpy(text, app_.Document()->settings.product.c_str());
             return 1;
         case effGetVendorVersion: return 1;
         case effCanDo: return text != nullptr ? CanDo(text) : 0;
@@ -155,20 +184,21 @@ intptr_t WsVst::Dispatch(int32_t opcode, int32_t index, intptr_t value, void* pt
 
 intptr_t WsVst::CanDo(const char* text) const {
     const auto answer = [](bool yes) -> intptr_t { return yes ? 1 : -1; };
-    if (std::strcmp(text, "receiveVstMidiEvent") == 0) return answer(app_.HasMidiInput());
-    if (std::strcmp(text, "sendVstMidiEvent") == 0) return answer(app_.HasMidiOutput());
-    if (std::strcmp(text, "sendVstTimeInfo") == 0) return answer((app_.PluginOptions() & PO_SEND_TIME_INFO) != 0);
+    if (std::strcmp(text, "receiveVstMidiEvent") == 0) return answer(CountWiredPlugs(*top_, DR_IN, DT_MIDI) > 0);
+    if (std::strcmp(text, "sendVstMidiEvent") == 0) return answer(CountWiredPlugs(*top_, DR_OUT, DT_MIDI) > 0);
+    if (std::strcmp(text, "sendVstTimeInfo") == 0) return answer((Options() & PO_SEND_TIME_INFO) != 0);
     return 0;
 }
 
 intptr_t WsVst::GetOutputProperties(int index, vst::VstPinProperties* properties) const {
     if (properties == nullptr) return 0;
     std::memset(properties, 0, sizeof *properties);
-    if (index < 0 || index >= app_.AudioOutputCount()) return 0;
+    const CPlug2* plug = AudioPlug(*top_, DR_OUT, index);
+    if (plug == nullptr) return 0;
     const int outputs = effect_.numOutputs;
-    const bool stereo = outputs >= 2 && outputs % 2 == 0 && (app_.PluginOptions() & PO_STEREO_PAIRS) != 0;
+    const bool stereo = outputs >= 2 && outputs % 2 == 0 && (Options() & PO_STEREO_PAIRS) != 0;
     properties->flags = vst::kVstPinIsActive | (stereo ? vst::kVstPinIsStereo : 0);
-    const std::string& name = app_.AudioOutputName(index);
+    const std::string name = plug->Name();
     CopyText(properties->label, name, sizeof properties->label - 1);
     CopyText(properties->shortLabel, name, sizeof properties->shortLabel - 1);
     return 1;
@@ -215,7 +245,11 @@ void WsVst::ProcessAccumulating(float** inputs, float** outputs, int32_t sample_
 
 void WsVst::Process(float** inputs, float** outputs, int32_t sample_frames) {
     in_process_ = true;
-    if (resumed_.load() && sample_frames >= 0) {
+    if (resumed_.load() && sample_frames >= 0 && !app_.IsAudioRunning()) {
+        // The engine refused the patch: the host still gets silence.
+        if (replacing_.load())
+            for (int32_t i = 0; i < effect_.numOutputs; ++i) std::fill(outputs[i], outputs[i] + sample_frames, 0.0f);
+    } else if (resumed_.load() && sample_frames >= 0) {
         const platform::scoped_flush_denormals flush_denormals;
         if (output_module_ != nullptr) output_module_->SetHostBuffers(outputs, effect_.numOutputs);
         if (input_module_ != nullptr) input_module_->SetHostBuffers(inputs, effect_.numInputs);

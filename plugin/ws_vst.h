@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstddef>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "plugin/app_vst.h"
@@ -36,6 +37,10 @@ private:
     void WaitForAudioCall();
     void SetSampleRate(float rate);
     void SetProgram(int program);
+    void SetProgramName(const std::string& name);
+    void CopyProgram(int destination);
+    std::string ProgramName(int program) const;
+    uint32_t Options() const;
     intptr_t CanDo(const char* text) const;
     intptr_t GetOutputProperties(int index, vst::VstPinProperties* properties) const;
     vst_parameter* Parameter(int index) const;
@@ -47,6 +52,7 @@ private:
     ug_vst_in* input_module_ = nullptr;
     ug_vst_out* output_module_ = nullptr;
     CWirestackAppVST app_;
+    CContainer* top_ = nullptr;
     vst::VstEvents* pending_events_ = nullptr;
     std::atomic<bool> resumed_{false};
     std::atomic<bool> in_process_{false};

@@ -1,5 +1,7 @@
 #include "tools/vst_host.h"
 
+#include <filesystem>
+
 #include <algorithm>
 #include <map>
 #include <mutex>
@@ -72,7 +74,8 @@ std::string BufferText(const char* buffer, size_t size) {
     return std::string(buffer, std::find(buffer, buffer + size, '\0'));
 }
 
-VstHost::VstHost(const std::string& library_path) : library_(library_path) {
+// A bare file name would send the loader searching the system's folders.
+VstHost::VstHost(const std::string& library_path) : library_(std::filesystem::absolute(library_path).string()) {
     LoadingScope scope(this);
     effect_ = CreateEffect(library_, library_path, &VstHost::Callback);
     Register(effect_, this);

@@ -7,15 +7,14 @@
 
 #include "tools/command_line.h"
 #include "tools/commands.h"
+#include "tools/hosted_source.h"
 
 namespace {
 
 constexpr int kFailed = 1;
 constexpr int kBadUsage = 2;
 
-std::string Source(const std::string& given) {
-    return given.empty() ? tools::LibraryBesideExecutable(WS_DEFAULT_PLUGIN_NAME) : given;
-}
+std::string PluginLibrary() { return tools::LibraryBesideExecutable(WS_DEFAULT_PLUGIN_NAME); }
 
 int Run(const tools::HelpRequest&) {
     std::cout << tools::UsageText();
@@ -23,12 +22,18 @@ int Run(const tools::HelpRequest&) {
 }
 
 int Run(const tools::InfoOptions& options) {
-    std::cout << tools::RunInfo(options, Source(options.source));
+    if (options.tree) {
+        std::cout << tools::RunInfo(options, options.source);
+        return 0;
+    }
+    const tools::HostedSource source(options.source, PluginLibrary());
+    std::cout << tools::RunInfo(options, source.LibraryPath());
     return 0;
 }
 
 int Run(const tools::RenderOptions& options) {
-    tools::RenderResult result = tools::RunRender(options, Source(options.source));
+    const tools::HostedSource source(options.source, PluginLibrary());
+    tools::RenderResult result = tools::RunRender(options, source.LibraryPath());
     std::cout << "wrote " << result.path << " (" << result.channels << " channels, " << result.seconds
               << " seconds, " << result.sample_rate << " Hz)\n";
     if (result.outgoing_midi_events != 0)
@@ -52,7 +57,7 @@ int Run(const tools::DecompileOptions& options) {
 }
 
 int Run(const tools::PackOptions& options) {
-    std::cout << "wrote " << tools::RunPack(options, tools::LibraryBesideExecutable(WS_DEFAULT_PLUGIN_NAME)) << "\n";
+    std::cout << "wrote " << tools::RunPack(options, PluginLibrary()) << "\n";
     return 0;
 }
 

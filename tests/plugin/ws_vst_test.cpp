@@ -5,11 +5,24 @@
 #include <thread>
 #include <xmmintrin.h>
 
+#include "support/patch_plugin.h"
 #include "support/plugin_host.h"
 
 namespace {
 
 constexpr float kRate = 44100.0f;
+
+// Each output is its input plus a 1 kHz tone at 5 V; MIDI passes through.
+const std::string& Passthrough() {
+    static const std::unique_ptr<packed_plugin> plugin =
+        PackPatchFile(std::string(WS_TEST_FIXTURES_DIR) + "/plugin/fixtures/passthrough.json");
+    return plugin->Path();
+}
+
+// A host for the pass-through patch.
+struct patch_host : plugin_host {
+    explicit patch_host(intptr_t version = 2300) : plugin_host(version, Passthrough().c_str()) {}
+};
 
 // Zero crossings upward per second of a signal with its mean taken away.
 double MeasureFrequency(const std::vector<float>& signal, float offset, float rate) {
@@ -26,12 +39,12 @@ float Peak(const std::vector<float>& signal, float offset) {
 }
 
 TEST(PluginEntry, AHostThatAnswersVersionZeroGetsNoPlugin) {
-    plugin_host host(0);
+    patch_host host(0);
     EXPECT_EQ(host.Effect(), nullptr);
 }
 
 TEST(PluginEntry, ReportsItsIdentity) {
-    plugin_host host;
+    patch_host host;
     ASSERT_NE(host.Effect(), nullptr);
     const vst::AEffect& effect = *host.Effect();
     EXPECT_EQ(effect.magic, vst::kEffectMagic);
@@ -49,7 +62,7 @@ TEST(PluginEntry, ReportsItsIdentity) {
 }
 
 TEST(PluginEntry, CanDoAnswersOnlyWholeStrings) {
-    plugin_host host;
+    patch_host host;
     const std::pair<const char*, intptr_t> cases[] = {
         {"receiveVstMidiEvent", 1}, {"sendVstMidiEvent", 1},      {"sendVstTimeInfo", -1},
         {"receiveVstMidi", 0},      {"receiveVstMidiEventX", 0}, {"", 0},
@@ -59,7 +72,7 @@ TEST(PluginEntry, CanDoAnswersOnlyWholeStrings) {
 }
 
 TEST(PluginEntry, ProgramsOutOfRangeAreIgnored) {
-    plugin_host host;
+    patch_host host;
     const intptr_t programs = host.Effect()->numPrograms;
     host.Dispatch(vst::effSetProgram, 0, programs);
     EXPECT_EQ(host.Dispatch(vst::effGetProgram), 0);
@@ -71,7 +84,7 @@ TEST(PluginEntry, ProgramsOutOfRangeAreIgnored) {
 }
 
 TEST(PluginEntry, OutputPinsAndParameterTextsOutsideTheTable) {
-    plugin_host host;
+    patch_host host;
     vst::VstPinProperties pin;
     std::memset(&pin, 0x55, sizeof pin);
     ASSERT_EQ(host.Dispatch(vst::effGetOutputProperties, 1, 0, &pin), 1);
@@ -86,7 +99,7 @@ TEST(PluginEntry, OutputPinsAndParameterTextsOutsideTheTable) {
 }
 
 TEST(PluginAudio, ProcessBeforeResumeLeavesTheBuffersAlone) {
-    plugin_host host;
+    patch_host host;
     plugin_host::buffers in(2, 256, 0.0f), out(2, 256, 7.0f);
     host.Process(in, out, 256);
     EXPECT_EQ(out.data[0][0], 7.0f);
@@ -95,7 +108,7 @@ TEST(PluginAudio, ProcessBeforeResumeLeavesTheBuffersAlone) {
 
 TEST(PluginAudio, OutputIsTheInputPlusTheToneAtEveryBlockSize) {
     for (const int block : {64, 100, 441, 512}) {
-        plugin_host host;
+        patch_host host;
         host.Resume(kRate, block);
         // Host calls of a size that is not the announced one still line up.
         const int call = block * 3 / 2;
@@ -112,7 +125,7 @@ TEST(PluginAudio, OutputIsTheInputPlusTheToneAtEveryBlockSize) {
 }
 
 TEST(PluginAudio, TheHostsFloatingPointStateIsLeftAsItWas) {
-    plugin_host host;
+    patch_host host;
     host.Resume(kRate, 64);
     plugin_host::buffers in(2, 64, 0.0f), out(2, 64, 0.0f);
     const unsigned before = _mm_getcsr();
@@ -121,7 +134,7 @@ TEST(PluginAudio, TheHostsFloatingPointStateIsLeftAsItWas) {
 }
 
 TEST(PluginAudio, TheAccumulatingCallAddsToWhatTheHostHolds) {
-    plugin_host host;
+    patch_host host;
     host.Resume(kRate, 64);
     plugin_host::buffers in(2, 64, 0.0f), replaced(2, 64, 1.0f), added(2, 64, 1.0f);
     host.Process(in, added, 64, {}, false);
@@ -132,7 +145,7 @@ TEST(PluginAudio, TheAccumulatingCallAddsToWhatTheHostHolds) {
 }
 
 TEST(PluginAudio, SampleRateChangeRestartsARunningGraph) {
-    plugin_host host;
+    patch_host host;
     host.Resume(kRate, 512);
     host.Dispatch(vst::effSetSampleRate, 0, 0, nullptr, 48000.0f);
     plugin_host::buffers in(2, 48000, 0.0f), out(2, 48000, 0.0f);
@@ -146,7 +159,7 @@ protected:
     void SetUp() override { host.Resume(kRate, 512); }
     void Block(const std::vector<plugin_host::midi_in>& midi) { host.Process(in, out, 512, midi); }
 
-    plugin_host host;
+    patch_host host;
     plugin_host::buffers in{2, 512, 0.0f};
     plugin_host::buffers out{2, 512, 0.0f};
 };
@@ -190,7 +203,7 @@ TEST_F(PluginMidi, OtherEventTypesAreIgnored) {
 }
 
 TEST(PluginThreads, SuspendAndResumeWhileTheAudioThreadKeepsCalling) {
-    plugin_host host;
+    patch_host host;
     host.Resume(kRate, 256);
     std::atomic<bool> stop{false};
     std::atomic<int> calls{0};

@@ -122,7 +122,6 @@ TEST(ProjectCommands, MalformedArchivesAndMistakesEndWithOneLine) {
     ExpectFailureSaying(RunWirestack({"decompile", cut.string()}, folder.Path()), "archive error at byte ");
     ExpectFailureSaying(RunWirestack({"compile", bad_text.string()}, folder.Path()), "no plug \"Pich\"");
     ExpectFailureSaying(RunWirestack({"compile", (folder.Path() / "none.json").string()}, folder.Path()), "cannot read");
-    ExpectFailureSaying(RunWirestack({"info", archive.string(), "--json"}, folder.Path()), "--json");
     ExpectFailureSaying(RunWirestack({"info", WS_PLUGIN_PATH, "--tree"}, folder.Path()), "--tree shows project archives");
     ExpectFailureSaying(RunWirestack({"decompile"}, folder.Path()), "decompile needs a file");
 }

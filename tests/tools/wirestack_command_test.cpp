@@ -18,9 +18,18 @@ namespace {
 using tools::JsonValue;
 using tools::ParseJson;
 
-// The plug-in adds a 1 kHz sine of amplitude 0.5 to each of its inputs.
+// The pass-through patch adds a 1 kHz sine of amplitude 0.5 to each of its inputs.
 constexpr double kToneHz = 1000;
 constexpr float kToneAmplitude = 0.5f;
+
+// The pass-through patch compiled into a project archive in the folder; the
+// command packs it into a copy of the plug-in to host it.
+std::string PassthroughArchive(const TempFolder& folder) {
+    const std::string patch = std::string(WS_TEST_FIXTURES_DIR) + "/plugin/fixtures/passthrough.json";
+    const std::string archive = (folder.Path() / "passthrough.ws1").string();
+    EXPECT_EQ(RunWirestack({"compile", patch, "-o", archive}, folder.Path()).exit_code, 0);
+    return archive;
+}
 
 JsonValue InfoJson(const std::vector<std::string>& source) {
     TempFolder folder;
@@ -32,7 +41,8 @@ JsonValue InfoJson(const std::vector<std::string>& source) {
 }
 
 TEST(WirestackCommand, InfoJsonShowsWhatAHostSees) {
-    JsonValue info = InfoJson({WS_PLUGIN_PATH});
+    TempFolder project;
+    JsonValue info = InfoJson({PassthroughArchive(project)});
     for (const char* key : {"effect_name", "vendor", "product", "unique_id", "unique_id_int", "vst_version",
                             "num_inputs", "num_outputs", "num_programs", "num_params", "flags", "is_synth",
                             "category", "can_do", "programs", "current_program", "parameters", "outputs"})
@@ -55,12 +65,14 @@ TEST(WirestackCommand, InfoJsonShowsWhatAHostSees) {
         for (const char* key : {"index", "label", "short_label", "flags"}) EXPECT_TRUE(output.Has(key)) << key;
 }
 
-TEST(WirestackCommand, FindsThePluginBuiltBesideIt) {
-    EXPECT_EQ(InfoJson({})["unique_id"].text, "WsTk");
+TEST(WirestackCommand, WithoutASourceItHostsTheBuiltInDemo) {
+    const JsonValue info = InfoJson({});
+    EXPECT_EQ(info["unique_id"].text, "WsDm");
+    EXPECT_EQ(info["is_synth"].kind, JsonValue::Kind::kBool);
     TempFolder folder;
     ToolRun run = RunWirestack({"info"}, folder.Path());
     EXPECT_EQ(run.exit_code, 0) << run.err;
-    EXPECT_NE(run.out.find("WsTk"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("WsDm"), std::string::npos) << run.out;
 }
 
 struct Tone {
@@ -91,9 +103,11 @@ TEST(WirestackCommand, RenderWritesTheToneOfEachOutput) {
         {{"-o", "short.wav", "--seconds", "0.5", "--rate", "48000", "--block", "100"}, "short.wav", 48000, 24000},
         {{"-o", "notes.wav", "--notes", "69@0+0.25,72@0.1+0.2:60", "--block", "1000"}, "notes.wav", 44100, 57330},
     };
+    TempFolder project;
+    const std::string archive = PassthroughArchive(project);
     for (const Case& c : cases) {
         TempFolder folder;
-        std::vector<std::string> arguments = {"render", WS_PLUGIN_PATH};
+        std::vector<std::string> arguments = {"render", archive};
         arguments.insert(arguments.end(), c.options.begin(), c.options.end());
         ToolRun run = RunWirestack(arguments, folder.Path());
         SCOPED_TRACE(run.out + run.err);
@@ -148,9 +162,11 @@ TEST(WirestackCommand, ABadOptionFailsNamingIt) {
         {{"--program", "99999"}, "99999"},
         {{"--volume", "11"}, "--volume"},
     };
+    TempFolder project;
+    const std::string archive = PassthroughArchive(project);
     for (const Bad& bad : cases) {
         TempFolder folder;
-        std::vector<std::string> arguments = {"render", WS_PLUGIN_PATH};
+        std::vector<std::string> arguments = {"render", archive};
         arguments.insert(arguments.end(), bad.options.begin(), bad.options.end());
         ToolRun run = RunWirestack(arguments, folder.Path());
         EXPECT_NE(run.exit_code, 0) << bad.named;
