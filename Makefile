@@ -24,7 +24,7 @@ build: deps
 	cmake --build build -j$(JOBS)
 
 demo: build
-	build/wirestack render -o build/demo.wav --notes "60@0+1.5,64@0.5+1.5,67@1+1.5,72@1.5+2:110"
+	build/wirestack render -o build/demo.wav
 
 test: test-release test-asan
 

@@ -8,6 +8,7 @@
 #include "tools/command_line.h"
 #include "tools/commands.h"
 #include "tools/hosted_source.h"
+#include "tools/note_text.h"
 
 namespace {
 
@@ -31,7 +32,11 @@ int Run(const tools::InfoOptions& options) {
     return 0;
 }
 
-int Run(const tools::RenderOptions& options) {
+// What the built-in demo plays when no notes are given: a short rising phrase.
+constexpr const char* kDemoPhrase = "60@0+1.5,64@0.5+1.5,67@1+1.5,72@1.5+2:110";
+
+int Run(tools::RenderOptions options) {
+    if (options.source.empty() && options.notes.empty()) options.notes = tools::ParseNotes(kDemoPhrase);
     const tools::HostedSource source(options.source, PluginLibrary());
     tools::RenderResult result = tools::RunRender(options, source.LibraryPath());
     std::cout << "wrote " << result.path << " (" << result.channels << " channels, " << result.seconds

@@ -65,16 +65,6 @@ TEST(WirestackCommand, InfoJsonShowsWhatAHostSees) {
         for (const char* key : {"index", "label", "short_label", "flags"}) EXPECT_TRUE(output.Has(key)) << key;
 }
 
-TEST(WirestackCommand, WithoutASourceItHostsTheBuiltInDemo) {
-    const JsonValue info = InfoJson({});
-    EXPECT_EQ(info["unique_id"].text, "WsDm");
-    EXPECT_EQ(info["is_synth"].kind, JsonValue::Kind::kBool);
-    TempFolder folder;
-    ToolRun run = RunWirestack({"info"}, folder.Path());
-    EXPECT_EQ(run.exit_code, 0) << run.err;
-    EXPECT_NE(run.out.find("WsDm"), std::string::npos) << run.out;
-}
-
 struct Tone {
     float peak = 0;
     double crossings_per_second = 0;
@@ -89,6 +79,23 @@ Tone Measure(const std::vector<float>& samples, double sample_rate) {
     }
     tone.crossings_per_second = double(crossings) * sample_rate / double(samples.size());
     return tone;
+}
+
+TEST(WirestackCommand, WithoutASourceItHostsTheBuiltInDemo) {
+    const JsonValue info = InfoJson({});
+    EXPECT_EQ(info["unique_id"].text, "WsDm");
+    EXPECT_EQ(info["is_synth"].kind, JsonValue::Kind::kBool);
+    TempFolder folder;
+    ToolRun run = RunWirestack({"info"}, folder.Path());
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_NE(run.out.find("WsDm"), std::string::npos) << run.out;
+
+    // Rendered without notes, the demo plays its phrase: 3.5 s of notes and a second of release.
+    ASSERT_EQ(RunWirestack({"render", "-o", "demo.wav"}, folder.Path()).exit_code, 0);
+    WavFile wav = ReadWav((folder.Path() / "demo.wav").string());
+    EXPECT_EQ(wav.Frames(), size_t(4.5 * 44100));
+    const Tone first_note = Measure(wav.Channel(0), 44100);
+    EXPECT_GT(first_note.peak, 0.1f);
 }
 
 TEST(WirestackCommand, RenderWritesTheToneOfEachOutput) {
