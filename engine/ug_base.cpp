@@ -128,6 +128,10 @@ void ug_base::FreeEvent(ug_event* event) { audio_master->Events().Free(event); }
 
 void ug_base::AddEvent(ug_event* event, bool wake) {
     if (wake && sleeping && (flags & UGF_SUSPENDED) == 0) Wake();
+    // A unit generator woken from further down the run list has already moved
+    // on to the end of the sub-block; an event dated before its clock would
+    // never come due, so it happens at the clock instead.
+    if (TimeBefore(event->time, sample_clock)) event->time = sample_clock;
 
     // Events nearly always arrive in time order, so the search starts at the newest.
     ug_event* position = events.Tail();

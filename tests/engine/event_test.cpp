@@ -122,3 +122,35 @@ TEST(EventPool, SteadyStateReusesRecords) {
 }
 
 }  // namespace
+
+// Queues MIDI, dated at the start of the sub-block, on a unit generator that
+// runs earlier in the walk.
+class ug_late_sender : public ug_module<ug_late_sender> {
+public:
+    void Open() override {
+        ug_base::Open();
+        SetProcess(&ug_late_sender::Run);
+    }
+    void Run(int, int) {
+        if (target != nullptr) target->QueueMidi(audio_master->SampleClock(), 0x90, target->GetPlug(2));
+        target = nullptr;
+    }
+    ug_base* target = nullptr;
+};
+
+TEST(EventTimes, AnEventForAUnitGeneratorWhoseTurnHasPassedComesAtItsNextSubBlock) {
+    engine_fixture engine{64};
+    auto* probe = engine.Add<ug_probe>(20);
+    auto* sender = engine.Add<ug_late_sender>(5);
+    engine.Start();
+    probe->SetProcess(&ug_base::SleepIfIdle);
+    engine.master->Process(64);
+    ASSERT_TRUE(probe->sleeping);
+    probe->SetProcess(&ug_probe::Run);
+    sender->target = probe;
+    engine.master->Process(64);  // woken after its place in the walk: nothing handled yet, and no hang
+    engine.master->Process(64);
+    ASSERT_EQ(probe->history.size(), 1u);
+    EXPECT_EQ(probe->history[0].kind, UET_MIDI);
+    EXPECT_EQ(probe->history[0].time, 128u);
+}
