@@ -2,6 +2,8 @@
 // run against the same graph asleep, and the cost of handling events.
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_client.h"
+
 #include <memory>
 #include <vector>
 
@@ -13,11 +15,6 @@ namespace {
 
 constexpr int kHostBlock = 512;
 
-class bench_client : public audio_master_client {
-public:
-    const vst::VstTimeInfo* HostTimeInfo(int32_t) override { return nullptr; }
-    void ShowMessageFromAudio(const std::string&, int) override {}
-};
 
 struct bench_graph {
     bench_client client;

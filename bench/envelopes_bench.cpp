@@ -5,6 +5,8 @@
 // passes through denormal values.
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_client.h"
+
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -18,11 +20,6 @@ namespace {
 constexpr int kHostBlock = 512;
 constexpr float kSampleRate = 44100.0f;
 
-class bench_client : public audio_master_client {
-public:
-    const vst::VstTimeInfo* HostTimeInfo(int32_t) override { return nullptr; }
-    void ShowMessageFromAudio(const std::string&, int) override {}
-};
 
 // A constant the benchmark sets, announced as static or running.
 class bench_source : public ug_module<bench_source> {

@@ -4,6 +4,8 @@
 // Where a filter guards its state the two cost the same; the one-pole
 // recursion without its guard shows what the guard saves.
 #include <benchmark/benchmark.h>
+
+#include "bench/bench_client.h"
 #include <xmmintrin.h>
 
 #include <algorithm>
@@ -58,11 +60,6 @@ private:
     float* out_ = nullptr;
 };
 
-class bench_client : public audio_master_client {
-public:
-    const vst::VstTimeInfo* HostTimeInfo(int32_t) override { return nullptr; }
-    void ShowMessageFromAudio(const std::string&, int) override {}
-};
 
 struct tail_case {
     const char* unique_id;

@@ -5,6 +5,8 @@
 // is the difference.
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_client.h"
+
 #include <memory>
 #include <string>
 
@@ -17,11 +19,6 @@ namespace {
 constexpr int kHostBlock = 512;
 constexpr int kChainLength = 16;
 
-class bench_client : public audio_master_client {
-public:
-    const vst::VstTimeInfo* HostTimeInfo(int32_t) override { return nullptr; }
-    void ShowMessageFromAudio(const std::string&, int) override {}
-};
 
 struct vca_chain {
     bench_client client;

@@ -3,6 +3,8 @@
 // table check at every run).
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_client.h"
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,11 +18,6 @@ namespace {
 constexpr int kHostBlock = 512;
 constexpr int kOscillators = 8;
 
-class bench_client : public audio_master_client {
-public:
-    const vst::VstTimeInfo* HostTimeInfo(int32_t) override { return nullptr; }
-    void ShowMessageFromAudio(const std::string&, int) override {}
-};
 
 // A running pitch that glides up and down a semitone around 5 V, so that the
 // oscillators' increments change every sample; cheap enough not to count.
