@@ -12,6 +12,7 @@
 #include "engine/lookup_tables.h"
 #include "engine/msg_target.h"
 #include "engine/sample_block.h"
+#include "project/message_handle.h"
 #include "platform/vst2.h"
 
 class ug_base;
@@ -54,7 +55,7 @@ public:
     virtual void OnAudioCallback() {}
     // A message box requested by the audio side.
     virtual void ShowMessageFromAudio(const std::string& text, int style) = 0;
-    virtual int32_t MessageHandle() const { return 0; }
+    virtual int32_t MessageHandle() const { return message_handles::kApplication; }
 
     // Tables shared by every module of the application's engines.
     lookup_table_registry lookup_tables;

@@ -43,12 +43,8 @@ bool HoldsModuleWithFlag(const CContainer& container, uint32_t flag, bool enable
     });
 }
 
-// A document module and its unit generator share one message identity. The
-// module's address names it; modules live in one heap region, so the low 32
-// bits keep them apart.
-int32_t MessageIdentity(const CDocOb& module) {
-    return static_cast<int32_t>(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&module)));
-}
+// A document module and its unit generator share one message identity.
+int32_t MessageIdentity(const CDocOb& module) { return module.MessageHandle(); }
 
 template <class Function>
 void ForEachConnection(const ug_base& ug, int32_t direction, Function function) {

@@ -10,6 +10,7 @@
 #include "engine/plug.h"
 #include "project/archive.h"
 #include "project/generic_parameter.h"
+#include "project/message_handle.h"
 #include "project/notifier.h"
 
 class CContainer;
@@ -48,6 +49,9 @@ public:
     // Called once after reading, or after creation.
     virtual void Initialise(bool after_load) {}
 
+    // The identity this object and its unit generator answer messages under.
+    int32_t MessageHandle() const { return message_handle_; }
+
 protected:
     // The CDocOb fields; the class reads them itself where its record says.
     void ReadDocObFields(archive_reader& archive);
@@ -57,6 +61,7 @@ protected:
 private:
     Module_Info* module_info_ = nullptr;
     CContainer* parent_ = nullptr;
+    int32_t message_handle_ = message_handles::Next();
     // The type ID an archive named when the registry does not know it.
     std::string unknown_type_id_;
 };

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "project/archive.h"
+#include "project/message_handle.h"
 
 class CPlug2;
 
@@ -27,6 +28,8 @@ struct patch_parameter_record {
     int32_t setting = 0;
     bool is_private = false;
     std::vector<patch_value> values;  // one per program
+    // The identity this parameter and its audio-side twin answer messages under.
+    int32_t message_handle = message_handles::Next();
 
     // The value that program shows: program 0's when program changes are ignored.
     const patch_value& ValueFor(int32_t program) const;
@@ -41,6 +44,9 @@ class CPatchManager : public CObject {
     WS_DECLARE_CLASS(CPatchManager)
 public:
     void Serialize(archive_reader& archive) override;
+
+    // The identity the manager and its audio-side twin answer messages under.
+    int32_t MessageHandle() const { return message_handle_; }
 
     int32_t CurrentProgram() const { return current_program_; }
     void SetCurrentProgram(int32_t program) { current_program_ = program; }
@@ -58,6 +64,7 @@ private:
     patch_parameter_record ReadParameter(archive_reader& archive, int32_t type_id);
     int32_t ProgramOrCurrent(int32_t program) const { return program < 0 ? current_program_ : program; }
 
+    int32_t message_handle_ = message_handles::Next();
     int32_t current_program_ = 0;
     std::map<int32_t, std::string> program_names_;
     std::vector<patch_parameter_record> parameters_;
