@@ -8,5 +8,4 @@
 class bench_client : public audio_master_client {
 public:
     const vst::VstTimeInfo* HostTimeInfo(int32_t) override { return nullptr; }
-    void ShowMessageFromAudio(const std::string&, int) override {}
 };

@@ -202,5 +202,8 @@ const vst::VstTimeInfo* WsAudioMaster::GetTimeInfo(int32_t wanted_flags) {
 }
 
 void WsAudioMaster::ShowMessage(const std::string& text, int style) {
-    if (client_ != nullptr) client_->ShowMessageFromAudio(text, style);
+    message_out(PanelOutQueue(), message_handles::kApplication, MessageCode("mbox"))
+        .WriteText(text)
+        .Write32(static_cast<uint32_t>(style))
+        .Send();
 }

@@ -11,6 +11,7 @@
 #include "engine/lock_free_fifo.h"
 #include "engine/lookup_tables.h"
 #include "engine/msg_target.h"
+#include "engine/panel_queue.h"
 #include "engine/sample_block.h"
 #include "project/message_handle.h"
 #include "platform/vst2.h"
@@ -53,12 +54,12 @@ public:
     virtual const vst::VstTimeInfo* HostTimeInfo(int32_t wanted_flags) = 0;
     // Called at the start of a host call when the application asked for it.
     virtual void OnAudioCallback() {}
-    // A message box requested by the audio side.
-    virtual void ShowMessageFromAudio(const std::string& text, int style) = 0;
     virtual int32_t MessageHandle() const { return message_handles::kApplication; }
 
     // Tables shared by every module of the application's engines.
     lookup_table_registry lookup_tables;
+    // Messages from the audio side to the panel side, outliving each engine.
+    dsp_to_ui_que to_panel;
 };
 
 // Engine block size for a host block size: the smallest exact fraction of the
@@ -107,7 +108,11 @@ public:
     void OnAutomationMessage();
     // The host's transport corrected to the current block, or null.
     const vst::VstTimeInfo* GetTimeInfo(int32_t wanted_flags);
+    // Asks the panel side to show a message box ("mbox" to the application).
     void ShowMessage(const std::string& text, int style);
+    // Where messages for the panel side go; a master without an application
+    // writes into a ring of its own that nobody reads.
+    dsp_to_ui_que& PanelOutQueue() { return client_ != nullptr ? client_->to_panel : unread_panel_queue_; }
 
     // Set by the input module's heartbeat while the host keeps calling.
     void SetAudioFlowing(bool flowing) { audio_flowing_.store(flowing); }
@@ -152,4 +157,5 @@ private:
     USampBlock silent_block_;
     ui_to_dsp_que panel_queue_{*this};
     que_automation_to_dsp automation_queue_{*this};
+    dsp_to_ui_que unread_panel_queue_;
 };

@@ -33,6 +33,7 @@ bool lock_free_fifo::TryWrite(std::span<const uint8_t> message) {
 }
 
 bool lock_free_fifo::WriteMessage(std::span<const uint8_t> message) {
+    if (Refuses()) return false;
     bool written = TryWrite(message);
     for (int wait = 0; !written && policy_ == when_full::wait && wait < kWriterWaits; ++wait) {
         platform::SleepMilliSeconds(kWriterWaitMs);

@@ -39,6 +39,8 @@ protected:
     virtual void OnCommit() {}
     // Told when a writer found no room.
     virtual void Full() {}
+    // True while the ring takes no messages at all.
+    virtual bool Refuses() const { return false; }
 
 private:
     bool TryWrite(std::span<const uint8_t> message);

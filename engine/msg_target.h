@@ -22,3 +22,14 @@ public:
 private:
     int32_t handle_ = -1;
 };
+
+// Something on the panel side that messages from the audio side can be
+// addressed to; a document module answers under its unit generator's identity.
+class ui_msg_target {
+public:
+    virtual ~ui_msg_target() = default;
+    virtual void OnPanelMessage(int32_t code, message_stream& stream) = 0;
+    // Called from the application's idle step while on its idle list; false
+    // takes the object off the list.
+    virtual bool OnIdle() { return false; }
+};

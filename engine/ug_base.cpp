@@ -8,6 +8,7 @@
 #include <typeinfo>
 
 #include "engine/audio_master.h"
+#include "engine/message_stream.h"
 #include "engine/ug_container.h"
 #include "engine/voices.h"
 #include "project/doc_objects.h"
@@ -542,3 +543,11 @@ void ug_base::MarkPolyphonicIfBoth() {
 }
 
 void ug_base::ShowMessage(const std::string& text, int style) { audio_master->ShowMessage(Title() + " : " + text, style); }
+
+void ug_base::RequestRefresh() {
+    dsp_to_ui_que& queue = audio_master->PanelOutQueue();
+    const uint32_t pumps = queue.PumpCount();
+    if (refresh_posted_ && refresh_posted_before_pump_ == pumps) return;
+    refresh_posted_ = message_out(queue, Handle(), MessageCode("refr")).Send();
+    refresh_posted_before_pump_ = pumps;
+}

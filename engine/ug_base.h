@@ -139,6 +139,9 @@ public:
     int BlockSize() const;
     float SampleRate() const;
     void ShowMessage(const std::string& text, int style = 0);
+    // Asks the panel to refresh this module's view ("refr"); posted once until
+    // the panel's next pump has run.
+    void RequestRefresh();
 
     ug_container* container = nullptr;
     ug_container* parameter_container = nullptr;
@@ -171,6 +174,8 @@ private:
     process_func process_function_ = &ug_base::DoNothing;
     process_func saved_process_function_ = &ug_base::DoNothing;
     int static_countdown_ = 0;
+    bool refresh_posted_ = false;
+    uint32_t refresh_posted_before_pump_ = 0;
 };
 
 // Helper for module classes: CreateInstance from the class itself.

@@ -1,8 +1,10 @@
 #include "plugin/app_vst.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "engine/graph_builder.h"
+#include "engine/message_stream.h"
 #include "engine/ug_container.h"
 #include "platform/embedded_project.h"
 #include "platform/platform.h"
@@ -122,4 +124,43 @@ const vst::VstTimeInfo* CWirestackAppVST::HostTimeInfo(int32_t wanted_flags) {
     return reinterpret_cast<const vst::VstTimeInfo*>(plugin_->CallHost(vst::audioMasterGetTime, 0, wanted_flags));
 }
 
-void CWirestackAppVST::ShowMessageFromAudio(const std::string& text, int style) { platform::ShowMessage(text, style); }
+void CWirestackAppVST::Idle() {
+    to_panel.Pump([this](const queued_message& message) { DeliverPanelMessage(message); });
+    std::erase_if(idle_list_, [](ui_msg_target* target) { return !target->OnIdle(); });
+}
+
+void CWirestackAppVST::DeliverPanelMessage(const queued_message& message) {
+    message_stream stream(message.payload);
+    if (message.target == MessageHandle()) {
+        if (message.code == MessageCode("mbox")) {
+            const std::string text = stream.ReadText();
+            platform::ShowMessage(text, static_cast<int>(stream.Read32()));
+        } else if (message.code == MessageCode("idle")) {
+            AddToIdleList(stream.ReadInt32());
+        }
+        return;
+    }
+    const auto found = panel_targets_.find(message.target);
+    if (found != panel_targets_.end()) found->second->OnPanelMessage(message.code, stream);
+}
+
+void CWirestackAppVST::RemovePanelTarget(int32_t handle) {
+    const auto found = panel_targets_.find(handle);
+    if (found == panel_targets_.end()) return;
+    std::erase(idle_list_, found->second);
+    panel_targets_.erase(found);
+}
+
+void CWirestackAppVST::AskForIdle(int32_t handle) {
+    if (platform::CurrentThreadId() == creating_thread_) {
+        AddToIdleList(handle);
+        return;
+    }
+    message_out(to_panel, MessageHandle(), MessageCode("idle")).Write32(static_cast<uint32_t>(handle)).Send();
+}
+
+void CWirestackAppVST::AddToIdleList(int32_t handle) {
+    const auto found = panel_targets_.find(handle);
+    if (found == panel_targets_.end() || std::ranges::find(idle_list_, found->second) != idle_list_.end()) return;
+    idle_list_.push_back(found->second);
+}

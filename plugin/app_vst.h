@@ -4,8 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/audio_master.h"
 #include "project/project_document.h"
@@ -45,15 +47,25 @@ public:
     void StartAudio(int host_block_size);
     void StopAudio();
     bool IsAudioRunning() const { return audio_master_ != nullptr; }
-    void Idle() {}
     WsAudioMaster* AudioMaster() const { return audio_master_.get(); }
+
+    // The panel thread's idle step: delivers the audio side's messages, then
+    // gives each object on the idle list its turn.
+    void Idle();
+    // Panel objects that messages from the audio side are addressed to.
+    void AddPanelTarget(int32_t handle, ui_msg_target* target) { panel_targets_[handle] = target; }
+    void RemovePanelTarget(int32_t handle);
+    // Puts an object on the idle list; from a thread other than the panel's the
+    // request travels through the audio-to-panel queue as "idle".
+    void AskForIdle(int32_t handle);
 
     // audio_master_client
     const vst::VstTimeInfo* HostTimeInfo(int32_t wanted_flags) override;
-    void ShowMessageFromAudio(const std::string& text, int style) override;
 
 private:
     bool LoadProject();
+    void DeliverPanelMessage(const queued_message& message);
+    void AddToIdleList(int32_t handle);
 
     WsVst* plugin_ = nullptr;
     uint64_t creating_thread_ = 0;
@@ -65,4 +77,7 @@ private:
     std::unique_ptr<project_document> document_;
     std::unique_ptr<WsAudioMaster> audio_master_;
     std::unique_ptr<ug_container> top_unit_generator_;
+
+    std::map<int32_t, ui_msg_target*> panel_targets_;
+    std::vector<ui_msg_target*> idle_list_;
 };

@@ -166,14 +166,15 @@ intptr_t WsVst::Dispatch(int32_t opcode, int32_t index, intptr_t value, void* pt
             if (text != nullptr) CopyText(text, top_->Title(), 31);
             return 1;
         case effGetVendorString:
-            if (text != nullptr) std::strcpy(text, app_.Document()->settings.vendor.c_str());
+            if (text != nullptr) CopyText(text, app_.Document()->settings.vendor, 63);
             return 1;
         case effGetProductString:
-            if (text != nullptr) std::strcpy(text, app_.Document()->settings.product.c_str());
+            if (text != nullptr) CopyText(text, app_.Document()->settings.product, 63);
             return 1;
         case effGetVendorVersion: return 1;
         case effCanDo: return text != nullptr ? CanDo(text) : 0;
         case effIdle:
+        case effEditIdle:
             app_.Idle();
             return 1;
         case effKeysRequired: return 1;

@@ -114,6 +114,7 @@ void VstHost::Resume(int sample_rate, int block_size) {
     Dispatch(vst::effSetBlockSize, 0, block_size);
     Dispatch(vst::effMainsChanged, 0, 1);
     resumed_ = true;
+    Dispatch(vst::effIdle);
 }
 
 const std::vector<std::vector<float>>& VstHost::Process(vst::VstEvents* events, int frames) {
@@ -124,6 +125,9 @@ const std::vector<std::vector<float>>& VstHost::Process(vst::VstEvents* events, 
     if (events != nullptr && events->numEvents > 0) Dispatch(vst::effProcessEvents, 0, 0, events);
     effect_->processReplacing(effect_, input_pointers_.data(), output_pointers_.data(), frames);
     position_ += frames;
+    // A host's user-interface loop runs between audio blocks; one idle call per
+    // block lets the plug-in show what its audio side reported.
+    Dispatch(vst::effIdle);
     return outputs_;
 }
 

@@ -296,8 +296,9 @@ TEST(Voices, TwoNoteSourcesInOneVoiceAreReported) {
     AddModule(*box, "Midi to CV", "Reported");
     CUG* kept = AddModule(*box, "Midi to CV", "Kept");
     graph_rig rig(*root);
-    ASSERT_EQ(rig.client.messages.size(), 1u);
-    EXPECT_EQ(rig.client.messages.front(),
+    const std::vector<std::string> messages = rig.client.Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages.front(),
               "Reported : You have several 'MidiToCv', 'Soundfont Player', or 'Drum Trigger' modules together. Put "
               "each in it's own container.");
     EXPECT_EQ(graph_rig::UnitOf<ug_container>(box).GetVoice(0).note_source, kept->unit_generator);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/audio_master.h"
+#include "engine/message_stream.h"
 #include "engine/ug_container.h"
 
 // Answers the audio master's questions with fixed values and records messages.
@@ -17,7 +18,14 @@ public:
         last_wanted_flags = wanted_flags;
         return has_time_info ? &time_info : nullptr;
     }
-    void ShowMessageFromAudio(const std::string& text, int style) override { messages.push_back(text); }
+    // The message boxes the audio side asked for so far.
+    std::vector<std::string> Messages() {
+        to_panel.Pump([this](const queued_message& message) {
+            message_stream stream(message.payload);
+            if (message.code == MessageCode("mbox")) messages.push_back(stream.ReadText());
+        });
+        return messages;
+    }
 
     bool has_time_info = false;
     vst::VstTimeInfo time_info{};
