@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 #include "engine/message_stream.h"
+#include "engine/panel_queue.h"
 #include "support/engine_fixture.h"
 
 namespace {
@@ -96,6 +98,72 @@ TEST(Messaging, AFullQueueOnTheAudioSideDropsWithoutWaiting) {
         ++delivered;
     });
     EXPECT_EQ(delivered, sent);
+}
+
+TEST(Messaging, AnOverflowedPanelQueueRefusesEverythingUntilThePanelPumps) {
+    dsp_to_ui_que queue;
+    int sent = 0;
+    while (message_out(queue, 1, MessageCode("prnt")).WriteText(std::string(500, 'x')).Send()) ++sent;
+    ASSERT_TRUE(queue.Overflowed());
+    EXPECT_FALSE(message_out(queue, 1, MessageCode("refr")).Send()) << "even a message that would fit waits for the pump";
+
+    int delivered = 0;
+    queue.Pump([&](const queued_message& message) {
+        message_stream stream(message.payload);
+        EXPECT_EQ(stream.ReadText().size(), 500u) << "what was written before the overflow arrives whole";
+        ++delivered;
+    });
+    EXPECT_EQ(delivered, sent);
+    EXPECT_FALSE(queue.Overflowed());
+    EXPECT_TRUE(message_out(queue, 1, MessageCode("refr")).Send());
+}
+
+TEST(Messaging, ARefreshRequestIsPostedOnceUntilThePanelHasPumped) {
+    engine_fixture engine(64);
+    ug_probe* probe = engine.Add<ug_probe>(1);
+    probe->SetHandle(77);
+    const auto refreshes = [&] {
+        int count = 0;
+        engine.client.to_panel.Pump([&](const queued_message& message) {
+            count += message.target == 77 && message.code == MessageCode("refr");
+        });
+        return count;
+    };
+    probe->RequestRefresh();
+    probe->RequestRefresh();
+    EXPECT_EQ(refreshes(), 1);
+    probe->RequestRefresh();
+    EXPECT_EQ(refreshes(), 1) << "a pump has run, so a new request goes out";
+    EXPECT_EQ(refreshes(), 0);
+}
+
+// The audio thread posts numbered messages while the panel thread pumps: every
+// message that was accepted arrives once, whole and in order.
+TEST(Messaging, AudioAndPanelThreadsShareTheRingWithoutTearingMessages) {
+    dsp_to_ui_que queue;
+    constexpr uint32_t kMessages = 20000;
+    std::atomic<bool> done{false};
+    std::vector<uint32_t> accepted;
+    accepted.reserve(kMessages);
+    std::thread audio([&] {
+        for (uint32_t i = 0; i < kMessages; ++i)
+            if (message_out(queue, 5, MessageCode("updt")).Write32(i).WriteText("level").Send()) accepted.push_back(i);
+        done = true;
+    });
+    std::vector<uint32_t> received;
+    const auto pump = [&] {
+        queue.Pump([&](const queued_message& message) {
+            message_stream stream(message.payload);
+            EXPECT_EQ(message.code, MessageCode("updt"));
+            received.push_back(stream.Read32());
+            EXPECT_EQ(stream.ReadText(), "level");
+        });
+    };
+    while (!done) pump();
+    audio.join();
+    pump();
+    EXPECT_EQ(received, accepted);
+    EXPECT_FALSE(received.empty());
 }
 
 }  // namespace
