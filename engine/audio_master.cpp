@@ -5,6 +5,7 @@
 
 #include "engine/message_stream.h"
 #include "engine/ug_base.h"
+#include "platform/platform.h"
 
 int CalcBlockSize(int host_block_size) {
     constexpr int kSmallest = 96;
@@ -180,6 +181,26 @@ void WsAudioMaster::PostNotification(ug_base* ug, int32_t code, int32_t value) {
         ug->AddEvent(ug->NewEvent(sample_clock_, UET_UI_NOTIFY, code, nullptr, value));
     else
         ug->OnNotify(code, value);
+}
+
+void WsAudioMaster::PostPanelNotification(int32_t identity, int32_t code, int32_t value) {
+    message_out(panel_queue_, Handle(), MessageCode("noti"))
+        .Write32(platform::MilliSeconds())
+        .Write32(0)
+        .Write32(static_cast<uint32_t>(identity))
+        .Write32(static_cast<uint32_t>(code))
+        .Write32(static_cast<uint32_t>(value))
+        .Send();
+}
+
+void WsAudioMaster::OnMessage(int32_t code, message_stream* stream) {
+    if (code != MessageCode("noti")) return;
+    stream->Read32();  // the time it was sent
+    stream->Read32();
+    const int32_t identity = stream->ReadInt32();
+    const int32_t notification = stream->ReadInt32();
+    const int32_t value = stream->ReadInt32();
+    if (auto* ug = dynamic_cast<ug_base*>(FindTarget(identity))) PostNotification(ug, notification, value);
 }
 
 const vst::VstTimeInfo* WsAudioMaster::GetTimeInfo(int32_t wanted_flags) {

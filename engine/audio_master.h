@@ -93,11 +93,14 @@ public:
     void RegisterTarget(dsp_msg_target* target, int32_t handle);
     void UnregisterTarget(dsp_msg_target* target);
     dsp_msg_target* FindTarget(int32_t handle) const;
-    void OnMessage(int32_t code, message_stream* stream) override {}
+    void OnMessage(int32_t code, message_stream* stream) override;
 
     // Tells a unit generator something at the current sample (on the audio
     // thread while running), or at once while the engine is not running.
     void PostNotification(ug_base* ug, int32_t code, int32_t value);
+    // The same from the panel thread: travels as "noti" through the panel
+    // queue to the unit generator registered under that identity.
+    void PostPanelNotification(int32_t identity, int32_t code, int32_t value);
 
     ui_to_dsp_que& PanelQueue() { return panel_queue_; }
     que_automation_to_dsp& AutomationQueue() { return automation_queue_; }

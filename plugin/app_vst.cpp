@@ -9,16 +9,21 @@
 #include "platform/embedded_project.h"
 #include "platform/platform.h"
 #include "plugin/library_paths.h"
+#include "plugin/patch_parameter_link.h"
 #include "plugin/project_scramble.h"
 #include "plugin/ws_vst.h"
 #include "project/doc_objects.h"
 #include "project/doc_plugs.h"
 #include "project/module_registry.h"
+#include "project/patch_manager.h"
 #include "project/wiring.h"
 
 CWirestackAppVST::CWirestackAppVST() = default;
 
-CWirestackAppVST::~CWirestackAppVST() { StopAudio(); }
+CWirestackAppVST::~CWirestackAppVST() {
+    StopAudio();
+    parameter_links_.clear();
+}
 
 bool CWirestackAppVST::InitInstance(WsVst* plugin) {
     plugin_ = plugin;
@@ -34,7 +39,16 @@ bool CWirestackAppVST::InitInstance(WsVst* plugin) {
         return was_running;
     };
     document_->start_audio = [this] { StartAudio(host_block_size_); };
-    return LoadProject() && document_->root != nullptr;
+    if (!LoadProject() || document_->root == nullptr) return false;
+    LinkPatchParameters(*document_->root);
+    return true;
+}
+
+void CWirestackAppVST::LinkPatchParameters(CContainer& container) {
+    if (CPatchManager* manager = container.PatchManager())
+        parameter_links_.push_back(std::make_unique<patch_parameter_link>(*this, *manager));
+    for (const auto& child : container.Children())
+        if (auto* sub = dynamic_cast<CContainer*>(child.get())) LinkPatchParameters(*sub);
 }
 
 // The project stored in the library, else the ".dat" file beside it.

@@ -15,6 +15,7 @@
 class WsVst;
 class CContainer;
 class ug_container;
+class patch_parameter_link;
 
 // Bits of the plug-in options word.
 enum plugin_options : uint32_t {
@@ -64,6 +65,7 @@ public:
 
 private:
     bool LoadProject();
+    void LinkPatchParameters(CContainer& container);
     void DeliverPanelMessage(const queued_message& message);
     void AddToIdleList(int32_t handle);
 
@@ -80,4 +82,6 @@ private:
 
     std::map<int32_t, ui_msg_target*> panel_targets_;
     std::vector<ui_msg_target*> idle_list_;
+    // After the targets and the document: links leave both before they go.
+    std::vector<std::unique_ptr<patch_parameter_link>> parameter_links_;
 };

@@ -18,9 +18,3 @@ const CPlug2* AudioPlug(const CContainer& top, int32_t direction, int index) {
     }
     return nullptr;
 }
-
-CPatchManager* ProgramsOf(const CContainer& top) {
-    for (const CContainer* container = &top; container != nullptr; container = container->Parent())
-        if (container->PatchManager() != nullptr) return container->PatchManager();
-    return nullptr;
-}

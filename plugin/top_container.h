@@ -13,6 +13,3 @@ class CPlug2;
 int CountWiredPlugs(const CContainer& top, int32_t direction, int32_t data_type);
 // The index-th audio plug of that direction, counting every audio plug.
 const CPlug2* AudioPlug(const CContainer& top, int32_t direction, int index);
-
-// The patch manager that keeps the top container's programs.
-CPatchManager* ProgramsOf(const CContainer& top);

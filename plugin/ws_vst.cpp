@@ -6,15 +6,20 @@
 
 #include "platform/float_mode.h"
 #include "platform/platform.h"
+#include "plugin/host_parameters.h"
+#include "plugin/program_chunk.h"
 #include "plugin/top_container.h"
 #include "plugin/vst_io.h"
 #include "project/doc_objects.h"
 #include "project/doc_plugs.h"
 #include "project/patch_manager.h"
+#include "project/programs.h"
 
 namespace {
 
 constexpr std::size_t kInitialOutgoingEvents = 256;
+// Hosts hand program names a 24-byte buffer.
+constexpr std::size_t kLongestProgramName = 23;
 
 void CopyText(char* destination, const std::string& text, std::size_t limit) {
     const std::size_t length = std::min(text.size(), limit);
@@ -41,9 +46,13 @@ WsVst::WsVst(vst::HostCallback host, bool& failed) : vst_plugin_base(host) {
     }
     top_ = app_.TopContainer();
     const project_settings& settings = app_.Document()->settings;
+    effect_.numPrograms = kProgramCount;
     SetProgram(0);
-    effect_.numPrograms = top_->FollowsProgramChanges() ? std::max(settings.program_count, 1) : 1;
+    effect_.numPrograms = top_->FollowsProgramChanges() ? std::clamp(settings.program_count, 1, kProgramCount) : 1;
+    programs_ = ProgramsOf(*top_);
+    if (programs_ != nullptr) programs_->AddListener(this);
     app_.WirePluginIO();
+    parameters_ = BuildHostParameters(*top_, *this);
     effect_.numParams = static_cast<int32_t>(parameters_.size());
     effect_.numInputs = CountWiredPlugs(*top_, DR_IN, DT_AUDIO);
     effect_.numOutputs = CountWiredPlugs(*top_, DR_OUT, DT_AUDIO);
@@ -66,6 +75,7 @@ std::string WsVst::ProgramName(int program) const {
 
 WsVst::~WsVst() {
     Suspend();
+    if (programs_ != nullptr) programs_->RemoveListener(this);
     while (!parameters_.empty()) parameters_.pop_back();
 }
 
@@ -105,7 +115,13 @@ void WsVst::SetSampleRate(float rate) {
 void WsVst::SetProgram(int program) {
     if (program < 0 || program >= effect_.numPrograms) return;
     current_program_ = program;
-    if (CPatchManager* programs = ProgramsOf(*top_)) programs->SetCurrentProgram(program);
+    SelectProgram(*ProgramOwner(*top_), program);
+}
+
+void WsVst::OnProgramSelected(int32_t program) {
+    if (program == current_program_ || program < 0 || program >= effect_.numPrograms) return;
+    current_program_ = program;
+    CallHost(vst::audioMasterUpdateDisplay);
 }
 
 void WsVst::SetProgramName(const std::string& name) {
@@ -113,11 +129,23 @@ void WsVst::SetProgramName(const std::string& name) {
 }
 
 void WsVst::CopyProgram(int destination) {
-    CPatchManager* programs = ProgramsOf(*top_);
-    if (programs == nullptr || destination < 0 || destination >= effect_.numPrograms) return;
-    char name[128];
-    std::snprintf(name, sizeof name, "(Copy %d) %s", 1, ProgramName(current_program_).c_str());
-    programs->SetProgramName(destination, name);
+    if (destination < 0 || destination >= effect_.numPrograms) return;
+    ::CopyProgram(*top_, destination, destination);
+}
+
+intptr_t WsVst::GetChunk(void** data, bool single_program) {
+    if (data == nullptr) return 0;
+    chunk_ = WriteProgramChunk(*top_, single_program);
+    *data = chunk_.data();
+    return static_cast<intptr_t>(chunk_.size());
+}
+
+intptr_t WsVst::SetChunk(const void* data, intptr_t size, bool single_program) {
+    if (data == nullptr || size <= 0) return 0;
+    const std::span<const uint8_t> bytes(static_cast<const uint8_t*>(data), static_cast<std::size_t>(size));
+    if (ReadProgramChunk(*top_, bytes, single_program) == chunk_read_result::incomplete)
+        platform::ShowMessage("Some parameters could not be loaded", platform::kMessageOk);
+    return 0;
 }
 
 // ---- dispatcher ----------------------------------------------------------------
@@ -132,7 +160,7 @@ intptr_t WsVst::Dispatch(int32_t opcode, int32_t index, intptr_t value, void* pt
             if (text != nullptr) SetProgramName(text);
             return 0;
         case effGetProgramName:
-            if (text != nullptr) std::strcpy(text, ProgramName(current_program_).c_str());
+            if (text != nullptr) CopyText(text, ProgramName(current_program_), kLongestProgramName);
             return 0;
         case effGetParamLabel: CopyParameterText(index, text, &vst_parameter::getLabel); return 0;
         case effGetParamDisplay: CopyParameterText(index, text, &vst_parameter::getDisplay); return 0;
@@ -149,13 +177,15 @@ intptr_t WsVst::Dispatch(int32_t opcode, int32_t index, intptr_t value, void* pt
         case effProcessEvents:
             pending_events_ = static_cast<VstEvents*>(ptr);
             return 1;
+        case effGetChunk: return GetChunk(static_cast<void**>(ptr), index != 0);
+        case effSetChunk: return SetChunk(ptr, value, index != 0);
         case effCanBeAutomated: {
             const vst_parameter* parameter = Parameter(index);
             return parameter != nullptr && parameter->isAutomatable() && !parameter->isOutput() ? 1 : 0;
         }
         case effGetNumProgramCategories: return 1;
         case effGetProgramNameIndexed:
-            if (text != nullptr) std::strcpy(text, ProgramName(index).c_str());
+            if (text != nullptr) CopyText(text, ProgramName(index), kLongestProgramName);
             return 1;
         case effCopyProgram: CopyProgram(index); return 1;
         case effConnectInput:

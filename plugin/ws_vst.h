@@ -11,11 +11,12 @@
 #include "plugin/app_vst.h"
 #include "plugin/vst_parameter.h"
 #include "plugin/vst_plugin_base.h"
+#include "project/patch_manager.h"
 
 class ug_vst_in;
 class ug_vst_out;
 
-class WsVst : public vst_plugin_base {
+class WsVst : public vst_plugin_base, public patch_parameter_listener {
 public:
     WsVst(vst::HostCallback host, bool& failed);
     ~WsVst() override;
@@ -31,6 +32,10 @@ public:
     void SetOutputModule(ug_vst_out* module) { output_module_ = module; }
     bool IsReplacing() const { return replacing_.load(); }
 
+    // A program selected from inside (the panel, "Patch Select") reaches the host.
+    void OnProgramSelected(int32_t program) override;
+    void OnPatchValueChanged(const patch_parameter_record&, value_source) override {}
+
 private:
     void Suspend();
     void Resume();
@@ -40,6 +45,8 @@ private:
     void SetProgramName(const std::string& name);
     void CopyProgram(int destination);
     std::string ProgramName(int program) const;
+    intptr_t GetChunk(void** data, bool single_program);
+    intptr_t SetChunk(const void* data, intptr_t size, bool single_program);
     uint32_t Options() const;
     intptr_t CanDo(const char* text) const;
     intptr_t GetOutputProperties(int index, vst::VstPinProperties* properties) const;
@@ -58,6 +65,9 @@ private:
     std::atomic<bool> in_process_{false};
     std::atomic<bool> replacing_{true};
     std::vector<std::unique_ptr<vst_parameter>> parameters_;
+    CPatchManager* programs_ = nullptr;
+    // The last chunk handed to the host, valid until the next one.
+    std::vector<uint8_t> chunk_;
 
     // Outgoing MIDI for the host: the events and a VstEvents block pointing at them.
     std::vector<vst::VstMidiEvent> outgoing_midi_;

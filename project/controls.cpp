@@ -61,6 +61,9 @@ WS_IMPLEMENT_CLASS(ui_text_to_float, CUG_ui, 1, false);
 
 namespace {
 
+// The notification that makes a control's unit generator glide to its value.
+constexpr int32_t kLoadValueGliding = 1;
+
 // Version rules of the control records.
 constexpr int32_t kLastWithoutValues = 18;
 constexpr int32_t kLastWithoutStoredWord = 83;
@@ -270,7 +273,9 @@ void CControl::CopyValue(int32_t from, int32_t first, int32_t last) {
 
 void CControl::ValueChanged(int32_t index) {
     MarkModified();
-    if (index == CurrentIndex()) Notify(NOTIFY_VALUE_CHANGED, this);
+    if (index != CurrentIndex()) return;
+    Notify(NOTIFY_VALUE_CHANGED, this);
+    NotifyUnitGenerator(kLoadValueGliding);
 }
 
 void CControl::MarkModified() const {
@@ -288,7 +293,7 @@ void CControl::RefreshFromAudio(const std::string& reported) {
         fields_.values.SetText(index, reported);
         MarkModified();
     }
-    Notify(NOTIFY_VALUE_CHANGED, this);
+    Notify(NOTIFY_VALUE_CHANGED, this, this);
 }
 
 void CControl::OnDocNotify(int code, CObject* subject, CObject* about) {

@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "engine/audio_master.h"
+#include "engine/ug_base.h"
 #include "project/doc_parameters.h"
 #include "project/enum_list.h"
 #include "project/doc_plugs.h"
 #include "project/module_registry.h"
 #include "project/patch_manager.h"
+#include "project/programs.h"
 #include "project/project_document.h"
 
 WS_IMPLEMENT_ABSTRACT_CLASS(CDocOb, CObject);
@@ -112,6 +115,11 @@ generic_parameter* CUG::FindParameter(const std::string& name) {
             "Title", DT_TEXT, [this] { return title_; }, [this](const std::string& text) { title_ = text; });
     }
     return title_parameter_.get();
+}
+
+void CUG::NotifyUnitGenerator(int32_t code, int32_t value) const {
+    if (unit_generator != nullptr && unit_generator->audio_master != nullptr)
+        unit_generator->audio_master->PostPanelNotification(unit_generator->Handle(), code, value);
 }
 
 void CUG::Initialise(bool after_load) {
@@ -224,6 +232,68 @@ bool CContainer::FollowsProgramChanges() const {
         if (container->Feature(CF_IGNORE_PROGRAM_CHANGE)) return false;
     }
     return false;
+}
+
+namespace {
+
+std::vector<std::string> SkinNames(const CContainer& container) {
+    std::vector<std::string> names;
+    if (const project_document* document = container.Document())
+        for (const skin_record& skin : document->skins) names.push_back(skin.name);
+    if (names.empty()) names.push_back("default");
+    return names;
+}
+
+std::string JoinedNames(const std::vector<std::string>& names) {
+    std::string joined;
+    for (const std::string& name : names) joined += (joined.empty() ? "" : ",") + name;
+    return joined;
+}
+
+}  // namespace
+
+generic_parameter* CContainer::FindParameter(const std::string& name) {
+    if (container_parameters_.empty()) {
+        container_parameters_.push_back(std::make_unique<field_parameter>(
+            "Skin", DT_INT,
+            [this] {
+                const std::vector<std::string> names = SkinNames(*this);
+                const auto found = std::ranges::find(names, skin_name_);
+                return std::to_string(found != names.end() ? found - names.begin() : 0);
+            },
+            [this](const std::string& text) {
+                const std::vector<std::string> names = SkinNames(*this);
+                const int index = ReadListValue(text);
+                if (index >= 0 && index < static_cast<int>(names.size())) skin_name_ = names[index];
+            },
+            [this] { return JoinedNames(SkinNames(*this)); }));
+        container_parameters_.push_back(std::make_unique<field_parameter>(
+            "Program", DT_INT,
+            [this] {
+                const CPatchManager* programs = ProgramsOf(*this);
+                return std::to_string(programs != nullptr ? programs->CurrentProgram() : 0);
+            },
+            [this](const std::string& text) { SelectProgram(*ProgramOwner(*this), ReadListValue(text)); }));
+        container_parameters_.push_back(std::make_unique<field_parameter>(
+            "Program Name", DT_TEXT,
+            [this] {
+                const CPatchManager* programs = ProgramsOf(*this);
+                return programs != nullptr ? programs->ProgramName(-1) : std::string();
+            },
+            [this](const std::string& text) {
+                if (CPatchManager* programs = ProgramsOf(*this)) programs->SetProgramName(-1, text);
+            },
+            [this] {
+                std::vector<std::string> names;
+                const CPatchManager* programs = ProgramsOf(*this);
+                for (int32_t program = 0; programs != nullptr && program < kProgramCount; ++program)
+                    names.push_back(programs->ProgramName(program) + (program == 0 ? "=0" : ""));
+                return JoinedNames(names);
+            }));
+    }
+    for (const auto& parameter : container_parameters_)
+        if (parameter->getName() == name) return parameter.get();
+    return CUG::FindParameter(name);
 }
 
 std::vector<doc_feature> CContainer::Features() const {

@@ -107,6 +107,8 @@ public:
 
     // Set by graph construction, cleared when the graph goes; not owned.
     ug_base* unit_generator = nullptr;
+    // Tells the unit generator, if the engine runs, through the panel queue.
+    void NotifyUnitGenerator(int32_t code, int32_t value = 0) const;
 
 protected:
     void ReadUGFields(archive_reader& archive);
@@ -155,6 +157,8 @@ public:
     void SetFeature(container_feature feature, bool on) { features_[feature] = on; }
     std::vector<doc_feature> Features() const override;
     const std::string& SkinName() const { return skin_name_; }
+    // "Skin", "Program" and "Program Name", besides the module's own.
+    generic_parameter* FindParameter(const std::string& name) override;
     bool HidePlugs() const { return hide_plugs_; }
     void SetHidePlugs(bool hide) { hide_plugs_ = hide; }
     uint32_t ContainerFlags() const { return flags_; }
@@ -176,6 +180,7 @@ private:
     uint32_t flags_ = 0;
     std::string skin_name_ = "default";
     bool hide_plugs_ = false;
+    std::vector<std::unique_ptr<generic_parameter>> container_parameters_;
 };
 
 class CLine2 : public CDocOb {

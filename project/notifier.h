@@ -20,6 +20,7 @@ enum doc_notification : int {
     NOTIFY_CHILD_ADDED = 17,
     NOTIFY_DISABLED_CHANGED = 19,
     NOTIFY_AUTO_LIST_CHANGED = 27,
+    // `about` set: the audio side changed the value, not the panel or the host.
     NOTIFY_VALUE_CHANGED = 31,
     NOTIFY_MIDI_CONTROLLER_CHANGED = 32,
     NOTIFY_MIDI_NRPN_CHANGED = 33,

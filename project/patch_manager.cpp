@@ -1,6 +1,8 @@
 #include "project/patch_manager.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <random>
 
 #include "project/doc_plugs.h"
 
@@ -18,6 +20,8 @@ constexpr int32_t kLastWithoutPrivateFlag = 95600;
 // A program number and the shortest name: a number and an empty text.
 constexpr std::size_t kSmallestNamePair = 5;
 
+}  // namespace
+
 patch_value ReadPatchValue(archive_reader& archive, int32_t type_id) {
     switch (type_id) {
         case DT_ENUM: return archive.ReadInt16();
@@ -27,8 +31,6 @@ patch_value ReadPatchValue(archive_reader& archive, int32_t type_id) {
         default: return archive.ReadInt32();
     }
 }
-
-}  // namespace
 
 bool IsPatchParameterType(int32_t type_id) {
     return type_id == DT_ENUM || type_id == DT_TEXT || type_id == DT_BOOL || type_id == DT_FLOAT || type_id == DT_INT;
@@ -74,7 +76,7 @@ void CPatchManager::ReadParameters(archive_reader& archive) {
         const int32_t type_id = archive.ReadInt32();
         if (type_id < 0) break;
         if (!IsPatchParameterType(type_id)) archive.Fail("unknown patch parameter type " + std::to_string(type_id));
-        parameters_.push_back(ReadParameter(archive, type_id));
+        RegisterParameter(ReadParameter(archive, type_id));
     }
 }
 
@@ -113,3 +115,55 @@ std::string CPatchManager::ProgramName(int32_t program) const {
 void CPatchManager::SetProgramName(int32_t program, const std::string& name) {
     program_names_[ProgramOrCurrent(program)] = name;
 }
+
+patch_parameter_record* CPatchManager::FindParameter(int32_t id) {
+    const auto found = std::ranges::find(parameters_, id, &patch_parameter_record::id);
+    return found != parameters_.end() ? &*found : nullptr;
+}
+
+patch_parameter_record& CPatchManager::RegisterParameter(patch_parameter_record parameter) {
+    constexpr int32_t kLargestId = 0xFFFF;
+    if (parameter.id < 0 || parameter.id > kLargestId || FindParameter(parameter.id) != nullptr) {
+        // Seeded by the manager's draw count: ids stay the same from run to run.
+        std::minstd_rand random(++id_draws_);
+        std::uniform_int_distribution<int32_t> any_id(0, kLargestId);
+        do parameter.id = any_id(random);
+        while (FindParameter(parameter.id) != nullptr);
+    }
+    const auto position = std::ranges::upper_bound(parameters_, parameter.id, {}, &patch_parameter_record::id);
+    return *parameters_.insert(position, std::move(parameter));
+}
+
+void CPatchManager::SetValue(patch_parameter_record& parameter, int32_t program, const patch_value& value,
+                             value_source source) {
+    program = parameter.ignore_program_change ? 0 : ProgramOrCurrent(program);
+    if (program < 0 || program >= static_cast<int32_t>(parameter.values.size())) return;
+    patch_value& stored = parameter.values[static_cast<std::size_t>(program)];
+    if (stored == value) return;
+    stored = value;
+    if (&parameter.ValueFor(current_program_) != &stored) return;
+    for (patch_parameter_listener* listener : listeners_) listener->OnPatchValueChanged(parameter, source);
+}
+
+void CPatchManager::SelectProgram(int32_t program) {
+    if (program == current_program_ || program < 0 || program >= kProgramCount) return;
+    const int32_t previous = current_program_;
+    current_program_ = program;
+    for (const patch_parameter_record& parameter : parameters_) {
+        if (parameter.ValueFor(previous) == parameter.ValueFor(program)) continue;
+        for (patch_parameter_listener* listener : listeners_)
+            listener->OnPatchValueChanged(parameter, value_source::program);
+    }
+    for (patch_parameter_listener* listener : listeners_) listener->OnProgramSelected(program);
+}
+
+void CPatchManager::CopyCurrentProgram(int32_t first, int32_t last) {
+    first = std::max(first, 0);
+    last = std::min(last, kProgramCount - 1);
+    for (patch_parameter_record& parameter : parameters_) {
+        const patch_value current = parameter.ValueFor(current_program_);
+        for (int32_t program = first; program <= last; ++program) parameter.values[program] = current;
+    }
+}
+
+void CPatchManager::RemoveListener(patch_parameter_listener* listener) { std::erase(listeners_, listener); }

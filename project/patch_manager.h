@@ -39,6 +39,25 @@ struct patch_parameter_record {
 bool IsPatchParameterType(int32_t type_id);
 // The value a program holds before anything is stored in it.
 patch_value DefaultPatchValue(int32_t type_id);
+// One value of that kind as archives and chunks store it.
+patch_value ReadPatchValue(archive_reader& archive, int32_t type_id);
+
+// Where a value change came from: the host and the audio side are not told
+// back their own changes, and program selection is no automation.
+enum class value_source {
+    panel,
+    host,            // the host set it on its main thread
+    audio,           // the audio side changed it (a MIDI controller)
+    host_via_audio,  // host automation the audio side applied and reported
+    program,         // a program was selected or loaded
+};
+
+class patch_parameter_listener {
+public:
+    virtual ~patch_parameter_listener() = default;
+    virtual void OnPatchValueChanged(const patch_parameter_record& parameter, value_source source) = 0;
+    virtual void OnProgramSelected(int32_t program) {}
+};
 
 class CPatchManager : public CObject {
     WS_DECLARE_CLASS(CPatchManager)
@@ -55,8 +74,24 @@ public:
     void SetProgramName(int32_t program, const std::string& name);
     const std::map<int32_t, std::string>& ProgramNames() const { return program_names_; }
 
-    // In the order the project stores them.
+    // In id order.
     const std::vector<patch_parameter_record>& Parameters() const { return parameters_; }
+    patch_parameter_record* FindParameter(int32_t id);
+    // Keeps the parameter's id when it is free and within 16 bits, else draws a
+    // free one at random; returns the parameter as stored.
+    patch_parameter_record& RegisterParameter(patch_parameter_record parameter);
+
+    // Stores a value for a program (-1: the current one; a parameter that
+    // ignores program changes keeps program 0's) and tells the listeners when
+    // the value shown changed.
+    void SetValue(patch_parameter_record& parameter, int32_t program, const patch_value& value, value_source source);
+    // The current program becomes n and every parameter shows its value for it.
+    void SelectProgram(int32_t program);
+    // Copies the current program's values into programs first..last.
+    void CopyCurrentProgram(int32_t first, int32_t last);
+
+    void AddListener(patch_parameter_listener* listener) { listeners_.push_back(listener); }
+    void RemoveListener(patch_parameter_listener* listener);
 
 private:
     void ReadProgramNames(archive_reader& archive);
@@ -68,4 +103,6 @@ private:
     int32_t current_program_ = 0;
     std::map<int32_t, std::string> program_names_;
     std::vector<patch_parameter_record> parameters_;
+    std::vector<patch_parameter_listener*> listeners_;
+    uint32_t id_draws_ = 0;
 };

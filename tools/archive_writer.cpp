@@ -16,87 +16,9 @@ constexpr std::size_t kLongestClassName = 63;
 // refuse is not written.
 constexpr int kDeepestNesting = 256;
 
-// Text length prefixes: one byte below 0xFF; 0xFF and 16 bits below 0xFFFE
-// (0xFFFE itself marks a UTF-16 text); else 0xFF, 0xFFFF and 32 bits.
-constexpr std::size_t kLongestByteLength = 0xFE;
-constexpr std::size_t kLongestShortLength = 0xFFFD;
-constexpr std::size_t kLongestShortCount = 0xFFFE;
-
-void RequireThirtyTwoBits(std::size_t size, const char* what) {
-    if (size > UINT32_MAX) throw archive_write_error(std::string(what) + " too long for the archive");
-}
-
 }  // namespace
 
 archive_writer::archive_writer(const record_table& records) : records_(records) {}
-
-void archive_writer::WriteLittleEndian(uint64_t value, int size) {
-    for (int i = 0; i < size; ++i) bytes_.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-void archive_writer::WriteBool(bool value) { WriteByte(value ? 1 : 0); }
-void archive_writer::WriteByte(uint8_t value) { bytes_.push_back(value); }
-void archive_writer::WriteInt16(int16_t value) { WriteUInt16(static_cast<uint16_t>(value)); }
-void archive_writer::WriteUInt16(uint16_t value) { WriteLittleEndian(value, 2); }
-void archive_writer::WriteInt32(int32_t value) { WriteUInt32(static_cast<uint32_t>(value)); }
-void archive_writer::WriteUInt32(uint32_t value) { WriteLittleEndian(value, 4); }
-
-void archive_writer::WriteFloat(float value) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    WriteUInt32(bits);
-}
-
-void archive_writer::WriteDouble(double value) {
-    uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    WriteLittleEndian(bits, 8);
-}
-
-void archive_writer::WriteRect(const ws_rect& rect) {
-    WriteInt32(rect.left);
-    WriteInt32(rect.top);
-    WriteInt32(rect.right);
-    WriteInt32(rect.bottom);
-}
-
-void archive_writer::WritePoint(const ws_point& point) {
-    WriteInt32(point.x);
-    WriteInt32(point.y);
-}
-
-void archive_writer::WriteText(std::string_view text) {
-    RequireThirtyTwoBits(text.size(), "a text");
-    if (text.size() <= kLongestByteLength) {
-        WriteByte(static_cast<uint8_t>(text.size()));
-    } else {
-        WriteByte(0xFF);
-        if (text.size() <= kLongestShortLength) {
-            WriteUInt16(static_cast<uint16_t>(text.size()));
-        } else {
-            WriteUInt16(0xFFFF);
-            WriteUInt32(static_cast<uint32_t>(text.size()));
-        }
-    }
-    bytes_.insert(bytes_.end(), text.begin(), text.end());
-}
-
-void archive_writer::WriteCount(std::size_t count) {
-    RequireThirtyTwoBits(count, "a list");
-    if (count <= kLongestShortCount) {
-        WriteUInt16(static_cast<uint16_t>(count));
-    } else {
-        WriteUInt16(0xFFFF);
-        WriteUInt32(static_cast<uint32_t>(count));
-    }
-}
-
-void archive_writer::WriteTextList(const std::vector<std::string>& texts) {
-    WriteCount(texts.size());
-    for (const std::string& text : texts) WriteText(text);
-}
-
-void archive_writer::WriteBytes(std::span<const uint8_t> bytes) { bytes_.insert(bytes_.end(), bytes.begin(), bytes.end()); }
 
 uint32_t archive_writer::TakeEntry() {
     if (next_entry_ >= kClassMarker32) throw archive_write_error("too many objects for the archive");
@@ -122,7 +44,7 @@ void archive_writer::WriteClass(const runtime_class& record) {
     WriteUInt16(kNewClassTag);
     WriteUInt16(static_cast<uint16_t>(record.schema));
     WriteUInt16(static_cast<uint16_t>(name.size()));
-    bytes_.insert(bytes_.end(), name.begin(), name.end());
+    WriteBytes({reinterpret_cast<const uint8_t*>(name.data()), name.size()});
     class_entries_.emplace(&record, TakeEntry());
 }
 

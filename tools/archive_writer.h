@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "project/archive.h"
+#include "project/archive_out.h"
 
 namespace tools {
 
@@ -26,35 +27,13 @@ using record_writer = std::function<void(archive_writer&, const CObject&)>;
 // The record writer of each run-time class, looked up by the object's own class.
 using record_table = std::map<const runtime_class*, record_writer>;
 
-// A document that the archive cannot hold (a class without a record writer, a
-// count the format cannot store).
-class archive_write_error : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+using ::archive_write_error;
 
-class archive_writer {
+class archive_writer : public archive_byte_writer {
 public:
     explicit archive_writer(const record_table& records);
 
     static constexpr int32_t version = kNewestArchiveVersion;
-
-    void WriteBool(bool value);
-    void WriteByte(uint8_t value);
-    void WriteInt16(int16_t value);
-    void WriteUInt16(uint16_t value);
-    void WriteInt32(int32_t value);
-    void WriteUInt32(uint32_t value);
-    void WriteFloat(float value);
-    void WriteDouble(double value);
-    void WriteRect(const ws_rect& rect);
-    void WritePoint(const ws_point& point);
-    // Narrow characters as they are, behind the shortest length prefix.
-    void WriteText(std::string_view text);
-    // 16 bits, or 0xFFFF and 32 bits for large counts.
-    void WriteCount(std::size_t count);
-    void WriteTextList(const std::vector<std::string>& texts);
-    void WriteBytes(std::span<const uint8_t> bytes);
 
     // None, an object written before (its entry), or a new object: its class
     // record or class entry, then its fields through its record writer.
@@ -66,8 +45,6 @@ public:
         for (const auto& object : objects) WriteObject(PointerOf(object));
     }
 
-    const std::vector<uint8_t>& Bytes() const { return bytes_; }
-
 private:
     static const CObject* PointerOf(const CObject* object) { return object; }
     template <class T>
@@ -75,7 +52,6 @@ private:
         return object.get();
     }
 
-    void WriteLittleEndian(uint64_t value, int size);
     // A table entry in a tag: 16 bits, or the 0x7FFF tag and 32 bits when the
     // entry does not fit beside the marker bit.
     void WriteTag(uint32_t entry, uint32_t marker16, uint32_t marker32);
@@ -83,7 +59,6 @@ private:
     uint32_t TakeEntry();
 
     const record_table& records_;
-    std::vector<uint8_t> bytes_;
     std::map<const runtime_class*, uint32_t> class_entries_;
     std::map<const CObject*, uint32_t> object_entries_;
     uint32_t next_entry_ = 1;  // entry 0 stands for no object

@@ -78,8 +78,6 @@ void SetControlValues(CControl& control, const patch_object& text) {
 }
 
 void SetPrograms(CContainer& container, const patch_object& text) {
-    if (text.Has("parameters"))
-        text.Fail("\"parameters\" cannot be compiled: patch parameters come from the plugs that hold them");
     if (!text.Has("programs")) return;
     const patch_object programs = text.Object("programs");
     programs.AllowOnly({"current", "names"});
@@ -145,6 +143,81 @@ void KeepWantedName(const wire_end& end) {
     static_cast<CPlugNameable*>(end.plug)->SetName(end.wanted_name);
 }
 
+// A plug named from a container: "Module/Plug", or through sub-containers,
+// "Sub/Module/Plug".
+CPlug2* FindNestedPlug(const CContainer& container, const std::string& reference) {
+    if (std::optional<plug_location> found = LocatePlug(container, reference); found && found->plug != nullptr)
+        return found->plug;
+    for (std::size_t slash = reference.find('/'); slash != std::string::npos; slash = reference.find('/', slash + 1)) {
+        const CUG* module = FindModule(container, reference.substr(0, slash));
+        if (module == nullptr || !module->Is<CContainer>()) continue;
+        if (CPlug2* plug = FindNestedPlug(static_cast<const CContainer&>(*module), reference.substr(slash + 1)))
+            return plug;
+    }
+    return nullptr;
+}
+
+int32_t ParameterType(const patch_object& text) {
+    const std::string name = text.Text("type", "");
+    for (const auto& [type_name, type_id] : {std::pair{"list", DT_ENUM}, {"text", DT_TEXT}, {"bool", DT_BOOL},
+                                             {"float", DT_FLOAT}, {"integer", DT_INT}})
+        if (name == type_name) return type_id;
+    text.Fail("\"type\" must be one of list, text, bool, float, integer");
+}
+
+patch_value ParameterValue(const patch_object& text, int32_t type_id, const JsonValue& value, const std::string& what) {
+    switch (type_id) {
+        case DT_ENUM: return static_cast<int16_t>(text.WholeNumber(value, what, INT16_MIN, INT16_MAX));
+        case DT_TEXT: return text.TextOf(value, what);
+        case DT_BOOL:
+            if (value.kind != JsonValue::Kind::kBool) text.Fail(what + " must be true or false");
+            return value.boolean;
+        case DT_FLOAT:
+            if (value.kind != JsonValue::Kind::kNumber) text.Fail(what + " must be a number");
+            return static_cast<float>(value.number);
+        default: return static_cast<int32_t>(text.WholeNumber(value, what, INT32_MIN, INT32_MAX));
+    }
+}
+
+patch_parameter_record ReadParameter(const CContainer& container, const patch_object& text) {
+    text.AllowOnly({"id", "type", "name", "plug", "ignore_program_change", "setting", "private", "value",
+                    "program_values"});
+    patch_parameter_record parameter;
+    parameter.type_id = ParameterType(text);
+    parameter.id = static_cast<int32_t>(text.Integer("id", -1, -1, 0xFFFF));
+    parameter.name = text.Text("name", "");
+    // Decompiling writes null for a parameter bound to no plug.
+    if (const JsonValue* plug = text.Find("plug"); plug != nullptr && plug->kind != JsonValue::Kind::kNull) {
+        const std::string reference = text.TextOf(*plug, "\"plug\"");
+        parameter.plug = FindNestedPlug(container, reference);
+        if (parameter.plug == nullptr) text.Fail("no plug \"" + reference + "\"");
+    }
+    parameter.ignore_program_change = text.Bool("ignore_program_change", false);
+    parameter.setting = static_cast<int32_t>(text.Integer("setting", 0, INT32_MIN, INT32_MAX));
+    parameter.is_private = text.Bool("private", false);
+    parameter.values.assign(kProgramCount, DefaultPatchValue(parameter.type_id));
+    if (const JsonValue* value = text.Find("value"))
+        std::ranges::fill(parameter.values, ParameterValue(text, parameter.type_id, *value, "\"value\""));
+    if (text.Has("program_values")) {
+        const patch_object programs = text.Object("program_values");
+        for (const auto& [key, value] : programs.Members())
+            parameter.values[ProgramNumber(programs, key, kLastProgram)] =
+                ParameterValue(programs, parameter.type_id, value, "the value of program " + key);
+    }
+    return parameter;
+}
+
+// After the modules and their plugs exist: parameters name the plugs they drive.
+void SetParameters(CContainer& container, const patch_object& text) {
+    if (!text.Has("parameters")) return;
+    if (container.PatchManager() == nullptr) container.SetPatchManager(std::make_unique<CPatchManager>());
+    const std::vector<JsonValue>& parameters = text.Items("parameters");
+    for (std::size_t i = 0; i < parameters.size(); ++i) {
+        const patch_object parameter(parameters[i], text.Where() + ", parameter " + std::to_string(i + 1));
+        container.PatchManager()->RegisterParameter(ReadParameter(container, parameter));
+    }
+}
+
 void MakeWires(const CContainer& container, const patch_object& text) {
     const std::vector<JsonValue>& wires = text.Items("wires");
     for (std::size_t i = 0; i < wires.size(); ++i) {
@@ -201,6 +274,7 @@ std::unique_ptr<project_document> patch_compiler::Compile(const JsonValue& json)
         SetPlugValues(*module, text);
         if (module->Is<CControl>()) SetControlValues(*static_cast<CControl*>(module), text);
     }
+    for (auto& [container, text] : containers_) SetParameters(*container, text);
     document->modified = false;
     return document;
 }

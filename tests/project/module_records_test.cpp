@@ -114,8 +114,10 @@ TEST(PatchManagerRecord, NamesAndParametersOfTheNewestVersion) {
     manager->SetProgramName(-1, "Lead");
     EXPECT_EQ(manager->ProgramName(5), "Lead");
 
+    // Kept in id order, whatever the stored order.
     ASSERT_EQ(manager->Parameters().size(), 5u);
-    const patch_parameter_record& cutoff = manager->Parameters()[0];
+    EXPECT_EQ(manager->Parameters().front().id, 3);
+    const patch_parameter_record& cutoff = manager->Parameters().back();
     EXPECT_EQ(cutoff.id, 17);
     EXPECT_EQ(cutoff.name, "Cutoff");
     EXPECT_EQ(cutoff.setting, 3);
@@ -124,12 +126,28 @@ TEST(PatchManagerRecord, NamesAndParametersOfTheNewestVersion) {
     EXPECT_EQ(std::get<float>(cutoff.ValueFor(1)), 0.25f);
     EXPECT_EQ(std::get<float>(cutoff.ValueFor(2)), 0.0f);
 
-    const patch_parameter_record& sample = manager->Parameters()[1];
+    const patch_parameter_record& sample = *manager->FindParameter(3);
     EXPECT_TRUE(sample.ignore_program_change);
     EXPECT_EQ(std::get<std::string>(sample.ValueFor(7)), "a.wav");
-    EXPECT_EQ(std::get<int16_t>(manager->Parameters()[2].values[0]), -2);
-    EXPECT_TRUE(std::get<bool>(manager->Parameters()[3].values[0]));
-    EXPECT_EQ(std::get<int32_t>(manager->Parameters()[4].values[0]), -70000);
+    EXPECT_EQ(std::get<int16_t>(manager->FindParameter(4)->values[0]), -2);
+    EXPECT_TRUE(std::get<bool>(manager->FindParameter(5)->values[0]));
+    EXPECT_EQ(std::get<int32_t>(manager->FindParameter(6)->values[0]), -70000);
+}
+
+// Two parameters stored under one id: the second gets a fresh one, in 16 bits.
+TEST(PatchManagerRecord, ATakenIdIsReplacedByAFreeOne) {
+    archive_bytes bytes = PatchManagerStart(0);
+    bytes.I32(DT_INT).I32(6).Null().Text("First").Bool(false).I32(0).Bool(false).I32(24).U32(1).I32(1);
+    bytes.I32(DT_INT).I32(6).Null().Text("Second").Bool(false).I32(0).Bool(false).I32(24).U32(1).I32(2);
+    bytes.I32(-1);
+    std::unique_ptr<CPatchManager> manager = ReadRecord<CPatchManager>(bytes, kNewest);
+    ASSERT_EQ(manager->Parameters().size(), 2u);
+    EXPECT_EQ(manager->FindParameter(6)->name, "First");
+    const auto second = std::ranges::find(manager->Parameters(), "Second", &patch_parameter_record::name);
+    ASSERT_NE(second, manager->Parameters().end());
+    EXPECT_NE(second->id, 6);
+    EXPECT_GE(second->id, 0);
+    EXPECT_LE(second->id, 0xFFFF);
 }
 
 TEST(PatchManagerRecord, OlderVersionsStoreFewerFields) {

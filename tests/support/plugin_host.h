@@ -84,18 +84,24 @@ public:
     std::vector<vst::VstMidiEvent> received_midi;
     std::vector<int32_t> received_midi_block_sizes;  // events per audioMasterProcessEvents call
     std::map<int32_t, int> callback_counts;
+    struct automation {
+        int32_t index;
+        float value;
+    };
+    std::vector<automation> automated;
 
 private:
     static intptr_t WS_VST_CALL Callback(vst::AEffect* effect, int32_t opcode, int32_t index, intptr_t value,
                                          void* ptr, float opt) {
         plugin_host* host = effect != nullptr && effect->user != nullptr ? static_cast<plugin_host*>(effect->user)
                                                                          : constructing_;
-        return host != nullptr ? host->Answer(opcode, ptr) : 0;
+        return host != nullptr ? host->Answer(opcode, index, ptr, opt) : 0;
     }
-    intptr_t Answer(int32_t opcode, void* ptr) {
+    intptr_t Answer(int32_t opcode, int32_t index, void* ptr, float opt) {
         ++callback_counts[opcode];
         switch (opcode) {
             case vst::audioMasterVersion: return version_;
+            case vst::audioMasterAutomate: automated.push_back({index, opt}); return 1;
             case vst::audioMasterProcessEvents: {
                 const auto* list = static_cast<const vst::VstEvents*>(ptr);
                 received_midi_block_sizes.push_back(list->numEvents);

@@ -200,6 +200,14 @@ TEST(PatchText, EveryExampleRoundTrips) {
     for (const auto& path : examples) ExpectRoundTrip(FileText(path), path.filename().string());
 }
 
+TEST(PatchText, PatchParametersRoundTripWithTheirPlugsAndProgramValues) {
+    const std::string text = FileText(std::string(WS_TEST_FIXTURES_DIR) + "/plugin/fixtures/programs.json");
+    ExpectRoundTrip(text, "programs");
+    const std::string decompiled = NormalisedText(text);
+    EXPECT_NE(decompiled.find("\"plug\": \"Osc/Pitch\""), std::string::npos) << decompiled;
+    EXPECT_NE(decompiled.find("\"3\": 2.5"), std::string::npos) << decompiled;
+}
+
 TEST(PatchText, DecompilingLeavesOutWhatTheCompilerGivesByItself) {
     const JsonValue text = ParseJson(NormalisedText(kChain));
     const JsonValue& voice = text["modules"].items[0];
@@ -286,7 +294,8 @@ TEST(PatchText, MistakesAreNamedWithWhereTheyAre) {
         {R"({"modules": [{"type": "Slider", "program_values": {"128": 1}}]})", "\"128\" is not a program number"},
         {R"({"modules": [{"type": "test:patch source", "value": 1}]})", "unknown key \"value\""},
         {R"({"programs": {"current": 200}})", "\"current\" must be a whole number from 0 to 127"},
-        {R"({"parameters": []})", "\"parameters\" cannot be compiled"},
+        {R"({"parameters": [{"type": "float", "plug": "Nowhere/Pitch"}]})", "no plug \"Nowhere/Pitch\""},
+        {R"({"parameters": [{"type": "double"}]})", "\"type\" must be one of"},
         {R"({"settings": {"panel_size": [1]}})", "[width, height]"},
         {R"({"title": "A", "title": "B"})", "\"title\" is given twice"},
     };
