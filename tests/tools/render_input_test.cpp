@@ -100,13 +100,7 @@ TEST(RenderInput, ABadInputFileFailsInOneLineNamingIt) {
         {{"--notes-file", "big.txt"}, "\"200\""},
         {{"--notes-file", "missing.txt"}, "missing.txt"},
     };
-    for (const Bad& bad : cases) {
-        ToolRun run = Render(folder, bad.options);
-        EXPECT_EQ(run.exit_code, 1) << bad.named;
-        EXPECT_EQ(Lines(run.err).size(), 1u) << run.err;
-        EXPECT_NE(run.err.find(bad.named), std::string::npos) << run.err;
-        EXPECT_FALSE(std::filesystem::exists(folder.Path() / "wirestack.wav"));
-    }
+    for (const Bad& bad : cases) ExpectRenderFailed(Render(folder, bad.options), bad.named, folder.Path());
 }
 
 }  // namespace
