@@ -26,10 +26,24 @@ struct ParameterSetting {
 struct RenderOptions {
     std::string source;  // empty: the plug-in built beside the tool
     std::string output = "wirestack.wav";
-    std::optional<double> seconds;  // default: last note end + 1 s, or 2 s
+    std::optional<double> seconds;  // default: the performance's end + 1 s, or 2 s
     int sample_rate = 44100;
     int block_size = 512;
+    // What is played: at most one of the three.
     std::vector<Note> notes;
+    std::optional<std::string> notes_file;  // an empty name: no notes
+    std::optional<std::string> midi_file;
+    std::optional<std::string> state_file;  // restored before the program and parameters
+    std::optional<int> program;
+    std::vector<ParameterSetting> parameters;
+
+    bool PlaysSomething() const { return !notes.empty() || notes_file || midi_file; }
+};
+
+// `state save`: what a host keeps of the plug-in after the settings are made.
+struct StateSaveOptions {
+    std::string source;  // empty: the plug-in built beside the tool
+    std::string output;
     std::optional<int> program;
     std::vector<ParameterSetting> parameters;
 };
@@ -49,7 +63,8 @@ struct PackOptions {
     std::string output;  // the plug-in library to write
 };
 
-using Command = std::variant<HelpRequest, InfoOptions, RenderOptions, CompileOptions, DecompileOptions, PackOptions>;
+using Command = std::variant<HelpRequest, InfoOptions, RenderOptions, StateSaveOptions, CompileOptions,
+                             DecompileOptions, PackOptions>;
 
 // The arguments after the program name. Throws std::invalid_argument naming the
 // offending text.

@@ -23,6 +23,16 @@ struct RenderResult {
 // Hosts the plug-in for the whole length and writes its outputs to options.output.
 RenderResult RunRender(const RenderOptions& options, const std::string& library_path);
 
+struct StateSaveResult {
+    std::string path;
+    int32_t program = 0;
+    size_t chunk_bytes = 0;
+};
+
+// Loads the plug-in, makes the settings and writes what a host keeps of it to
+// options.output.
+StateSaveResult RunStateSave(const StateSaveOptions& options, const std::string& library_path);
+
 // Compiles the patch text and writes the project archive; the path written.
 std::string RunCompile(const CompileOptions& options);
 

@@ -1,6 +1,8 @@
 #include "tools/note_text.h"
 
 #include <algorithm>
+#include <optional>
+#include <sstream>
 #include <stdexcept>
 
 #include "tools/number_text.h"
@@ -28,6 +30,15 @@ std::string Trimmed(const std::string& text) {
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
+void CheckNote(const Note& note) {
+    if (note.start < 0) throw std::invalid_argument("start must not be negative");
+    if (note.duration <= 0) throw std::invalid_argument("duration must be above zero");
+}
+
+int ParseKey(const std::string& text) { return int(ParseInteger(text, "key", 0, 127)); }
+
+int ParseVelocity(const std::string& text) { return int(ParseInteger(text, "velocity", 1, 127)); }
+
 Note ParseNote(const std::string& text) {
     auto at = text.find('@');
     auto plus = text.find('+', at == std::string::npos ? 0 : at);
@@ -36,14 +47,26 @@ Note ParseNote(const std::string& text) {
     auto colon = text.find(':', plus);
 
     Note note;
-    note.key = int(ParseInteger(text.substr(0, at), "key", 0, 127));
+    note.key = ParseKey(text.substr(0, at));
     note.start = ParseReal(text.substr(at + 1, plus - at - 1), "start");
     note.duration = ParseReal(text.substr(plus + 1, colon - plus - 1), "duration");
-    note.velocity = colon == std::string::npos
-                        ? kDefaultVelocity
-                        : int(ParseInteger(text.substr(colon + 1), "velocity", 1, 127));
-    if (note.start < 0) throw std::invalid_argument("start must not be negative");
-    if (note.duration <= 0) throw std::invalid_argument("duration must be above zero");
+    note.velocity = colon == std::string::npos ? kDefaultVelocity : ParseVelocity(text.substr(colon + 1));
+    CheckNote(note);
+    return note;
+}
+
+// One line of a note list without its comment; nothing for a blank line.
+std::optional<Note> ParseNoteLine(const std::string& line) {
+    std::istringstream words(line.substr(0, line.find('#')));
+    std::vector<std::string> fields;
+    for (std::string field; words >> field;) fields.push_back(field);
+    if (fields.empty()) return std::nullopt;
+    if (fields.size() != 4)
+        throw std::invalid_argument("expected key start_s duration_s velocity, found " +
+                                    std::to_string(fields.size()) + " fields");
+    Note note{ParseKey(fields[0]), ParseReal(fields[1], "start"), ParseReal(fields[2], "duration"),
+              ParseVelocity(fields[3])};
+    CheckNote(note);
     return note;
 }
 
@@ -57,6 +80,21 @@ std::vector<Note> ParseNotes(const std::string& notes_text) {
             notes.push_back(ParseNote(text));
         } catch (const std::invalid_argument& error) {
             throw std::invalid_argument("bad note \"" + text + "\" in \"" + notes_text + "\": " + error.what());
+        }
+    }
+    return notes;
+}
+
+std::vector<Note> ParseNoteList(const std::string& list_text) {
+    std::vector<Note> notes;
+    std::istringstream lines(list_text);
+    int number = 0;
+    for (std::string line; std::getline(lines, line);) {
+        ++number;
+        try {
+            if (auto note = ParseNoteLine(line)) notes.push_back(*note);
+        } catch (const std::invalid_argument& error) {
+            throw std::invalid_argument("line " + std::to_string(number) + ": " + error.what());
         }
     }
     return notes;

@@ -19,6 +19,10 @@ struct Note {
 // Throws std::invalid_argument naming the offending note text.
 std::vector<Note> ParseNotes(const std::string& notes_text);
 
+// A note list, one note a line: "key start_s duration_s velocity", blank
+// lines and text after "#" ignored. Throws std::invalid_argument naming the line.
+std::vector<Note> ParseNoteList(const std::string& list_text);
+
 // When the last note ends, in seconds; zero without notes.
 double NotesEnd(const std::vector<Note>& notes);
 

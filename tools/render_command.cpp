@@ -5,9 +5,10 @@
 
 #include "tools/commands.h"
 #include "tools/event_block.h"
+#include "tools/host_state.h"
+#include "tools/midi_file.h"
 #include "tools/midi_schedule.h"
-#include "tools/number_text.h"
-#include "tools/plugin_info.h"
+#include "tools/project_files.h"
 #include "tools/vst_host.h"
 #include "tools/wav_writer.h"
 
@@ -18,9 +19,17 @@ namespace {
 constexpr double kSecondsAfterNotes = 1;  // room for release tails
 constexpr double kSecondsWithoutNotes = 2;
 
-double RenderSeconds(const RenderOptions& options) {
+double RenderSeconds(const RenderOptions& options, const std::vector<MidiMessage>& schedule, double end_seconds) {
     if (options.seconds) return *options.seconds;
-    return options.notes.empty() ? kSecondsWithoutNotes : NotesEnd(options.notes) + kSecondsAfterNotes;
+    return schedule.empty() ? kSecondsWithoutNotes : end_seconds + kSecondsAfterNotes;
+}
+
+std::vector<Note> ReadNotesFile(const std::string& path) {
+    try {
+        return ParseNoteList(ReadFileText(path));
+    } catch (const std::invalid_argument& error) {
+        throw std::runtime_error(path + ": " + error.what());
+    }
 }
 
 uint64_t FrameCount(double seconds, int sample_rate) {
@@ -30,37 +39,21 @@ uint64_t FrameCount(double seconds, int sample_rate) {
     return uint64_t(frames);
 }
 
-void RequireBelow(long long index, int32_t count, const std::string& what, const std::string& plural) {
-    if (index >= count)
-        throw std::invalid_argument(what + " is out of range (the plug-in has " + std::to_string(count) + " " +
-                                    plural + ")");
-}
-
-int32_t ResolveParameter(const VstHost& host, const std::string& parameter) {
-    bool is_index = parameter.find_first_not_of("0123456789") == std::string::npos;
-    if (is_index) {
-        long long index = ParseInteger(parameter, "parameter index", 0, INT32_MAX);
-        RequireBelow(index, host.Effect().numParams, "parameter index \"" + parameter + "\"", "parameters");
-        return int32_t(index);
+// The messages to play, and when the performance ends, in seconds.
+std::pair<std::vector<MidiMessage>, double> Performance(const RenderOptions& options) {
+    if (options.midi_file) {
+        MidiPerformance performance = ReadMidiFileAt(*options.midi_file, options.sample_rate);
+        return {std::move(performance.messages), performance.end_seconds};
     }
-    int32_t index = FindParameter(host, parameter);
-    if (index < 0) throw std::invalid_argument("the plug-in has no parameter named \"" + parameter + "\"");
-    return index;
+    // An empty name is a list of no notes: a harness fills the name in for every workload.
+    const std::vector<Note> notes = options.notes_file && !options.notes_file->empty()
+                                        ? ReadNotesFile(*options.notes_file)
+                                        : options.notes;
+    return {ScheduleNotes(notes, options.sample_rate), NotesEnd(notes)};
 }
 
-void SetUp(VstHost& host, const RenderOptions& options) {
-    if (host.Effect().numOutputs <= 0) throw HostError("the plug-in has no outputs to render");
-    if (options.program) {
-        RequireBelow(*options.program, host.Effect().numPrograms, "program " + std::to_string(*options.program),
-                     "programs");
-        host.Dispatch(vst::effSetProgram, 0, *options.program);
-    }
-    for (const ParameterSetting& setting : options.parameters)
-        host.SetParameter(ResolveParameter(host, setting.parameter), setting.value);
-}
-
-void RenderBlocks(VstHost& host, const RenderOptions& options, uint64_t frames, WavWriter& writer) {
-    std::vector<MidiMessage> schedule = ScheduleNotes(options.notes, options.sample_rate);
+void RenderBlocks(VstHost& host, const RenderOptions& options, const std::vector<MidiMessage>& schedule,
+                  uint64_t frames, WavWriter& writer) {
     EventBlock events;
     for (uint64_t position = 0; position < frames;) {
         int block = int(std::min<uint64_t>(uint64_t(options.block_size), frames - position));
@@ -73,15 +66,18 @@ void RenderBlocks(VstHost& host, const RenderOptions& options, uint64_t frames, 
 }  // namespace
 
 RenderResult RunRender(const RenderOptions& options, const std::string& library_path) {
+    const auto [schedule, end_seconds] = Performance(options);
+    const double seconds = RenderSeconds(options, schedule, end_seconds);
+    const uint64_t frames = FrameCount(seconds, options.sample_rate);
     VstHost host(library_path);
-    SetUp(host, options);
-    double seconds = RenderSeconds(options);
-    uint64_t frames = FrameCount(seconds, options.sample_rate);
+    if (host.Effect().numOutputs <= 0) throw HostError("the plug-in has no outputs to render");
+    if (options.state_file) RestoreState(host, ReadStateFile(*options.state_file));
+    ApplySettings(host, options.program, options.parameters);
     int channels = host.Effect().numOutputs;
     // Resumed first, so a plug-in that cannot run leaves no half-made file behind.
     host.Resume(options.sample_rate, options.block_size);
     WavWriter writer(options.output, channels, options.sample_rate, frames);
-    RenderBlocks(host, options, frames, writer);
+    RenderBlocks(host, options, schedule, frames, writer);
     writer.Finish();
     return {options.output, channels, double(frames) / options.sample_rate, options.sample_rate,
             host.OutgoingMidiEvents()};

@@ -36,13 +36,21 @@ int Run(const tools::InfoOptions& options) {
 constexpr const char* kDemoPhrase = "60@0+1.5,64@0.5+1.5,67@1+1.5,72@1.5+2:110";
 
 int Run(tools::RenderOptions options) {
-    if (options.source.empty() && options.notes.empty()) options.notes = tools::ParseNotes(kDemoPhrase);
+    if (options.source.empty() && !options.PlaysSomething()) options.notes = tools::ParseNotes(kDemoPhrase);
     const tools::HostedSource source(options.source, PluginLibrary());
     tools::RenderResult result = tools::RunRender(options, source.LibraryPath());
     std::cout << "wrote " << result.path << " (" << result.channels << " channels, " << result.seconds
               << " seconds, " << result.sample_rate << " Hz)\n";
     if (result.outgoing_midi_events != 0)
         std::cerr << "the plug-in sent " << result.outgoing_midi_events << " MIDI events\n";
+    return 0;
+}
+
+int Run(const tools::StateSaveOptions& options) {
+    const tools::HostedSource source(options.source, PluginLibrary());
+    tools::StateSaveResult result = tools::RunStateSave(options, source.LibraryPath());
+    std::cout << "wrote " << result.path << " (program " << result.program << ", chunk of " << result.chunk_bytes
+              << " bytes)\n";
     return 0;
 }
 

@@ -41,6 +41,29 @@ TEST(CommandLine, RenderTakesEveryOptionInEitherForm) {
     EXPECT_EQ(options.parameters[1].value, 1.0f);
 }
 
+TEST(CommandLine, RenderPlaysFilesAndRestoresState) {
+    RenderOptions midi = Render({"render", "p.so", "--midi", "song.mid", "--state", "s.bin", "--seconds", "0"});
+    EXPECT_EQ(midi.midi_file, "song.mid");
+    EXPECT_EQ(midi.state_file, "s.bin");
+    EXPECT_EQ(midi.seconds, 0.0);
+    EXPECT_TRUE(midi.PlaysSomething());
+    RenderOptions listed = Render({"render", "--notes-file", ""});
+    EXPECT_EQ(listed.notes_file, "");
+    EXPECT_TRUE(listed.PlaysSomething());
+    EXPECT_FALSE(Render({"render"}).PlaysSomething());
+}
+
+TEST(CommandLine, StateSaveTakesTheSettingsOfRender) {
+    auto options = std::get<StateSaveOptions>(
+        ParseCommandLine({"state", "save", "p.so", "-o", "s.bin", "--program", "2", "--param", "Volume=0.5"}));
+    EXPECT_EQ(options.source, "p.so");
+    EXPECT_EQ(options.output, "s.bin");
+    EXPECT_EQ(options.program, 2);
+    ASSERT_EQ(options.parameters.size(), 1u);
+    EXPECT_EQ(options.parameters[0].parameter, "Volume");
+    EXPECT_EQ(options.parameters[0].value, 0.5f);
+}
+
 TEST(CommandLine, InfoAndHelp) {
     auto info = std::get<InfoOptions>(ParseCommandLine({"info", "--json", "x.so"}));
     EXPECT_TRUE(info.json);
@@ -72,7 +95,6 @@ TEST(CommandLine, RefusesBadTextNamingIt) {
         {{"render", "--rate", "44.1k"}, "\"44.1k\""},
         {{"render", "--block", "0"}, "\"0\""},
         {{"render", "--block", "8193"}, "\"8193\""},
-        {{"render", "--seconds", "0"}, "\"0\""},
         {{"render", "--seconds", "-1"}, "\"-1\""},
         {{"render", "--seconds", "nan"}, "\"nan\""},
         {{"render", "--notes", "60@x+1"}, "60@x+1"},
@@ -81,6 +103,12 @@ TEST(CommandLine, RefusesBadTextNamingIt) {
         {{"render", "--param", "=0.5"}, "\"=0.5\""},
         {{"render", "--param", "Cutoff=1.5"}, "Cutoff=1.5"},
         {{"render", "--param", "Cutoff=high"}, "\"high\""},
+        {{"render", "--notes", "60@0+1", "--midi", "a.mid"}, "one of --notes, --notes-file and --midi"},
+        {{"render", "--notes-file", "a.txt", "--midi", "a.mid"}, "one of --notes, --notes-file and --midi"},
+        {{"state"}, "state needs a subcommand"},
+        {{"state", "load", "a.so"}, "state needs a subcommand"},
+        {{"state", "save", "a.so"}, "needs -o STATE.bin"},
+        {{"state", "save", "a.so", "-o", "s.bin", "--seconds", "1"}, "\"--seconds\""},
         {{"render", "--rate"}, "--rate"},
         {{"render", "--loud"}, "\"--loud\""},
         {{"render", "a.so", "b.so"}, "\"b.so\""},

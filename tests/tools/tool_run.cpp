@@ -1,5 +1,7 @@
 #include "tool_run.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -69,6 +71,13 @@ std::vector<std::string> Lines(const std::string& text) {
     std::istringstream stream(text);
     for (std::string line; std::getline(stream, line);) lines.push_back(line);
     return lines;
+}
+
+void ExpectRenderFailed(const ToolRun& run, const std::string& named, const std::filesystem::path& folder) {
+    EXPECT_EQ(run.exit_code, 1) << named;
+    EXPECT_EQ(Lines(run.err).size(), 1u) << run.err;
+    EXPECT_NE(run.err.find(named), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(folder / "wirestack.wav"));
 }
 
 }  // namespace tools_test

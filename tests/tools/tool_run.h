@@ -36,4 +36,8 @@ ToolRun RunWirestack(const std::vector<std::string>& arguments, const std::files
 
 std::vector<std::string> Lines(const std::string& text);
 
+// A render that failed as it should: exit code 1, one line on standard error
+// holding `named`, and no output file "wirestack.wav" left in `folder`.
+void ExpectRenderFailed(const ToolRun& run, const std::string& named, const std::filesystem::path& folder);
+
 }  // namespace tools_test
