@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -57,6 +58,8 @@ public:
 
     // In the order the project stores them.
     const std::vector<patch_parameter_record>& Parameters() const { return parameters_; }
+    // Appends a parameter made in code (projects built by tools and tests).
+    void AddParameter(patch_parameter_record parameter) { parameters_.push_back(std::move(parameter)); }
 
 private:
     void ReadProgramNames(archive_reader& archive);
