@@ -116,7 +116,7 @@ void CreateDspPatchManager(const CPatchManager& panel, ug_container& parameters)
     WsAudioMaster& master = *parameters.audio_master;
     // A container that shares its parent's patch memory adds to its manager.
     if (parameters.PatchManager() == nullptr) parameters.SetPatchManager(std::make_unique<dsp_patch_manager>(parameters));
-    master.RegisterTarget(parameters.PatchManager(), panel.MessageHandle());
+    parameters.PatchManager()->AnswerTo(panel.MessageHandle());
     for (const patch_parameter_record& parameter : panel.Parameters()) {
         message_out out(master.PanelQueue(), panel.MessageHandle(), MessageCode("init"));
         if (WriteParameterInit(out, parameter, panel.CurrentProgram())) out.Send();

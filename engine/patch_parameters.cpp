@@ -303,7 +303,16 @@ template class dsp_patch_parameter<int32_t, MetaData_none>;
 
 dsp_patch_manager::~dsp_patch_manager() {
     parameters_.clear();  // while the manager can still tell them their audio master
-    if (container_.audio_master != nullptr) container_.audio_master->UnregisterTarget(this);
+    if (container_.audio_master == nullptr) return;
+    for (int32_t identity : identities_) {
+        SetHandle(identity);
+        container_.audio_master->UnregisterTarget(this);
+    }
+}
+
+void dsp_patch_manager::AnswerTo(int32_t identity) {
+    container_.audio_master->RegisterTarget(this, identity);
+    identities_.push_back(identity);
 }
 
 void dsp_patch_manager::OnMessage(int32_t code, message_stream* stream) {

@@ -160,6 +160,9 @@ public:
     void OnController(uint32_t time, int32_t key, float normalised);
     // Key -1 makes the parameter the learning one.
     void Bind(dsp_patch_parameter_base* parameter, int32_t key);
+    // Registers the manager under a panel manager's identity; a container
+    // that shares its parent's patch memory adds its own to the parent's.
+    void AnswerTo(int32_t identity);
 
     ug_container& Container() const { return container_; }
     const std::vector<std::unique_ptr<dsp_patch_parameter_base>>& Parameters() const { return parameters_; }
@@ -172,6 +175,7 @@ private:
     dsp_patch_parameter_base* learning_ = nullptr;
     std::multimap<int32_t, dsp_patch_parameter_base*> controllers_;
     ug_container& container_;
+    std::vector<int32_t> identities_;
 };
 
 // Hidden helper of a container: its outputs feed patch-parameter inputs that

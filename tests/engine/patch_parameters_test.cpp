@@ -75,14 +75,20 @@ protected:
     // A parameter of the root's patch manager bound to the probe's plug, with
     // `value` in every program.
     int32_t AddParameter(int32_t type_id, const std::string& plug_name, const patch_value& value) {
+        return AddParameterTo(*programs, type_id, plug_name.empty() ? nullptr : &PlugOf(*probe, plug_name), value);
+    }
+    static int32_t AddParameterTo(CPatchManager& manager, int32_t type_id, CPlug2* plug, const patch_value& value) {
         patch_parameter_record parameter;
         parameter.type_id = type_id;
-        parameter.id = static_cast<int32_t>(programs->Parameters().size());
-        parameter.plug = plug_name.empty() ? nullptr : &PlugOf(*probe, plug_name);
-        parameter.name = plug_name;
+        parameter.id = static_cast<int32_t>(manager.Parameters().size());
+        parameter.plug = plug;
         parameter.values.assign(kProgramCount, value);
-        programs->AddParameter(parameter);
+        manager.AddParameter(parameter);
         return parameter.message_handle;
+    }
+    static CPatchManager& GiveProgramsTo(CContainer& container) {
+        container.SetPatchManager(std::make_unique<CPatchManager>());
+        return *container.PatchManager();
     }
 
     void Build() {
@@ -120,10 +126,7 @@ protected:
 
     std::unique_ptr<CContainer> root = MakeContainer("Root");
     CUG* probe = AddModule(*root, kParameterProbe, "Probe");
-    CPatchManager* programs = [this] {
-        root->SetPatchManager(std::make_unique<CPatchManager>());
-        return root->PatchManager();
-    }();
+    CPatchManager* programs = &GiveProgramsTo(*root);
     std::unique_ptr<graph_rig> rig;
 };
 
@@ -149,6 +152,28 @@ TEST_F(PatchParameters, EachKindFeedsItsValueIntoTheBoundInputAtTheStart) {
     EXPECT_TRUE(setter->flags & UGF_NEVER_SUSPEND);
     rig->Run(1);
     EXPECT_TRUE(setter->sleeping);
+}
+
+TEST_F(PatchParameters, ContainersWithPatchMemoryOfTheirOwnGetAManagerOfTheirOwn) {
+    CContainer* own = AddContainer(*root, "Own");
+    own->SetFeature(CF_IGNORE_PROGRAM_CHANGE, true);
+    CUG* own_probe = AddModule(*own, kParameterProbe, "Own Probe");
+    AddParameterTo(GiveProgramsTo(*own), DT_FLOAT, &PlugOf(*own_probe, "Level"), 111.0f);
+    // A container that follows its parent's programs adds to the parent's manager.
+    CContainer* shared = AddContainer(*root, "Shared");
+    CUG* shared_probe = AddModule(*shared, kParameterProbe, "Shared Probe");
+    AddParameterTo(GiveProgramsTo(*shared), DT_FLOAT, &PlugOf(*shared_probe, "Level"), 222.0f);
+    AddParameter(DT_FLOAT, "Level", 333.0f);
+    Build();
+
+    auto& own_unit = graph_rig::UnitOf<ug_container>(own);
+    ASSERT_NE(own_unit.PatchManager(), nullptr);
+    EXPECT_EQ(own_unit.PatchManager()->Parameters().size(), 1u);
+    EXPECT_EQ(graph_rig::UnitOf<ug_container>(shared).PatchManager(), nullptr);
+    EXPECT_EQ(Manager().Parameters().size(), 2u);
+    EXPECT_EQ(graph_rig::UnitOf<ug_parameter_probe>(own_probe).level, 111.0f);
+    EXPECT_EQ(graph_rig::UnitOf<ug_parameter_probe>(shared_probe).level, 222.0f);
+    EXPECT_EQ(Probe().level, 333.0f);
 }
 
 TEST_F(PatchParameters, HostAutomationOfAFloatSetsItAndReportsWithTheHostFlag) {
@@ -290,9 +315,8 @@ TEST_F(PatchParameters, PanelChangesReachTheModuleAtTheNextBlock) {
 
 TEST_F(PatchParameters, AWatchedOutputReportsItsValuesToThePanel) {
     const int32_t identity = AddParameter(DT_FLOAT, "Level Out", 0.0f);
-    ug_parameter_probe* ug = nullptr;
     rig = std::make_unique<graph_rig>(*root);
-    ug = &Probe();
+    ug_parameter_probe* ug = &Probe();
     ug->level_out = 2.5f;
     rig->Start();
     rig->Run(1);
