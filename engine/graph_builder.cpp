@@ -8,10 +8,12 @@
 #include <vector>
 
 #include "engine/audio_master.h"
+#include "engine/patch_parameter_setup.h"
 #include "engine/ug_container.h"
 #include "project/doc_objects.h"
 #include "project/doc_plugs.h"
 #include "project/module_registry.h"
+#include "project/patch_manager.h"
 
 namespace {
 
@@ -144,6 +146,7 @@ void graph_builder::BuildContainer(CContainer& document, ug_container& self, ug_
             BuildModule(static_cast<CUG&>(*child), list, parameters);
     }
     ConnectWires(document);
+    if (const CPatchManager* programs = document.PatchManager()) CreateDspPatchManager(*programs, parameters);
 }
 
 void graph_builder::BuildSubcontainer(CContainer& document, ug_container& list, ug_container& parameters) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/audio_master.h"
+#include "engine/patch_parameters.h"
 #include "project/module_registry.h"
 
 namespace {
@@ -91,6 +92,8 @@ ug_base* ug_container::HiddenSource(bool patch_parameter) {
     if (source != nullptr) return source;
     if (patch_parameter) {
         source = Add(std::make_unique<ug_patch_param_setter>());
+        source->CreatePlugsFromInterface();
+        source->SetupPlugs();
     } else {
         source = Add(std::make_unique<ug_io_mod>());
         // Messages for the container reach the module that holds its values.
@@ -107,6 +110,16 @@ UPlug* ug_container::AddHiddenSource(int32_t data_type, bool patch_parameter) {
     plug->CreateStorage(BlockSize());
     return plug;
 }
+
+ug_patch_param_watcher* ug_container::ParameterWatcher() {
+    if (parameter_watcher_ != nullptr) return parameter_watcher_;
+    parameter_watcher_ = static_cast<ug_patch_param_watcher*>(Add(std::make_unique<ug_patch_param_watcher>()));
+    parameter_watcher_->CreatePlugsFromInterface();
+    parameter_watcher_->SetupPlugs();
+    return parameter_watcher_;
+}
+
+void ug_container::SetPatchManager(std::unique_ptr<dsp_patch_manager> manager) { patch_manager_ = std::move(manager); }
 
 std::vector<ug_container*> ug_container::Subcontainers() const {
     std::vector<ug_container*> found;

@@ -10,6 +10,9 @@
 #include "engine/ug_base.h"
 #include "engine/voices.h"
 
+class dsp_patch_manager;
+class ug_patch_param_watcher;
+
 class ug_container : public VoiceList, public ug_module<ug_container> {
 public:
     ug_container();
@@ -29,6 +32,13 @@ public:
     // unconnected inputs: the container's IO module, or for patch-parameter
     // plugs its patch-parameter setter.
     UPlug* AddHiddenSource(int32_t data_type, bool patch_parameter);
+    // The hidden module that reports the values of outputs bound to patch
+    // parameters, made on first demand.
+    ug_patch_param_watcher* ParameterWatcher();
+
+    // The audio side of the patch memory this container keeps, or none.
+    dsp_patch_manager* PatchManager() const { return patch_manager_.get(); }
+    void SetPatchManager(std::unique_ptr<dsp_patch_manager> manager);
 
     // Once the graph is wired, depth first: signals cross the boundaries of
     // this container and those inside it by direct connections only, and
@@ -57,6 +67,9 @@ private:
     std::vector<std::unique_ptr<ug_base>> owned_;
     ug_base* io_module_ = nullptr;
     ug_base* parameter_setter_ = nullptr;
+    ug_patch_param_watcher* parameter_watcher_ = nullptr;
+    // Goes after the unit generators: its parameters only point at their plugs.
+    std::unique_ptr<dsp_patch_manager> patch_manager_;
 };
 
 // Holds hidden constant outputs. It never changes them itself, so it sleeps
@@ -75,11 +88,4 @@ public:
     ug_io_mod() { flags |= UGF_POLYPHONIC_BARRIER; }
     std::unique_ptr<ug_base> CreateInstance() const override { return std::make_unique<ug_io_mod>(); }
     void ListInterface(std::vector<InterfaceObject>& list) override;
-};
-
-// Feeds patch-parameter plugs that nothing else feeds (patch parameters
-// themselves come with the container's patch manager).
-class ug_patch_param_setter : public ug_hidden_outputs {
-public:
-    std::unique_ptr<ug_base> CreateInstance() const override { return std::make_unique<ug_patch_param_setter>(); }
 };

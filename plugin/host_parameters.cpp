@@ -86,7 +86,7 @@ void param_info::setNormalised(float value) {
 // panel learns it back through its refresh request.
 void param_info::postNormalised(float value, WsAudioMaster* audio_master) {
     Track(value);
-    message_out(audio_master->PanelQueue(), control_.MessageHandle(), MessageCode("ppca")).WriteFloat(value).Send();
+    message_out(audio_master->AutomationQueue(), control_.MessageHandle(), MessageCode("ppca")).WriteFloat(value).Send();
 }
 
 std::string param_info::getName() const { return control_.getName(); }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "project/doc_objects.h"
 #include "project/doc_plugs.h"
 #include "project/enum_list.h"
 
@@ -34,14 +35,46 @@ struct overloaded : Kinds... {
 
 }  // namespace
 
+namespace {
+
+// A list's entries: the bound plug's own list, else the list a list output of
+// the same module leads to (a patch-memory list takes the list of what it feeds).
+std::string ListTextFor(const CPlug2& plug) {
+    std::string text = plug.ListText();
+    if (!text.empty() || plug.owner == nullptr) return text;
+    for (const auto& other : plug.owner->Plugs()) {
+        if (other->Direction() != DR_OUT || other->DataType() != DT_ENUM) continue;
+        text = other->ListText();
+        if (!text.empty()) break;
+    }
+    return text;
+}
+
+// A float's range: the bound plug's "range" list, else the module's "Min Value"
+// and "Max Value" when they differ; false leaves the default.
+bool ReadModuleRange(const CPlug2& plug, float& minimum, float& maximum) {
+    if (ReadFloatRange(plug.ListText(), minimum, maximum)) return true;
+    const CPlug2* low = plug.owner != nullptr ? plug.owner->FindPlugByName("Min Value") : nullptr;
+    const CPlug2* high = plug.owner != nullptr ? plug.owner->FindPlugByName("Max Value") : nullptr;
+    if (low == nullptr || high == nullptr) return false;
+    patch_value low_value = 0.0f;
+    patch_value high_value = 0.0f;
+    if (!ParseValueText(low->ValueText(), low_value) || !ParseValueText(high->ValueText(), high_value)) return false;
+    if (low_value == high_value) return false;
+    minimum = std::get<float>(low_value);
+    maximum = std::get<float>(high_value);
+    return true;
+}
+
+}  // namespace
+
 patch_metadata MetadataOf(const patch_parameter_record& parameter) {
     patch_metadata metadata;
     if (parameter.plug == nullptr) return metadata;
-    const std::string list_text = parameter.plug->ListText();
     if (parameter.type_id == DT_FLOAT)
-        ReadFloatRange(list_text, metadata.minimum, metadata.maximum);
+        ReadModuleRange(*parameter.plug, metadata.minimum, metadata.maximum);
     else
-        metadata.list_text = list_text;
+        metadata.list_text = ListTextFor(*parameter.plug);
     return metadata;
 }
 
