@@ -47,13 +47,7 @@ ug_control::~ug_control() {
 // "Channel" and "MIDI In" are kept for the stored plug order only: the value
 // of a control comes from its controller list, not from its MIDI input.
 void ug_control::ListInterface(std::vector<InterfaceObject>& list) {
-    AddInterface(list, {.direction = DR_IN,
-                        .help = "MIDI Channel",
-                        .name = "Channel",
-                        .default_value = "-1",
-                        .list_values = kMidiChannelList,
-                        .flags = 0x103,
-                        .data_type = DT_ENUM});
+    AddInterface(list, MidiChannelDescription(0x103));
     AddInterface(list, {.direction = DR_IN, .name = "MIDI In", .default_value = "0", .flags = 0x100,
                         .data_type = DT_MIDI});
     AddInterface(list, {.direction = DR_OUT, .name = "MIDI Out", .flags = 0x100, .data_type = DT_MIDI});

@@ -25,6 +25,10 @@ inline constexpr const char* kMidiControllerList =
     "All controllers off,122 - local keybord on/off,123 - All notes off,124 - Omni Off,125 - Omni on,126 - "
     "Monophonic,127 - Polyphonic";
 
+// The "Channel" plug of a module that takes MIDI on a chosen channel; the
+// variable receives the list value (-1 all, else 0 … 15), or none.
+InterfaceObject MidiChannelDescription(uint32_t flags, int16_t* channel = nullptr);
+
 // "MIDI Adder2": merges every MIDI source wired into its input.
 class ug_adder_midi : public ug_module<ug_adder_midi> {
 public:

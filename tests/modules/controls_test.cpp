@@ -305,7 +305,6 @@ TEST(control_controller_lists, JoiningAppendsAndMovesBetweenLists) {
 class patch_select : public ::testing::Test {
 protected:
     patch_select() {
-        RegisterGraphTestModules();
         CContainer* shared = AddContainer(*root, "Shared");
         CContainer* own = AddContainer(*root, "Own programs");
         own->SetFeature(CF_IGNORE_PROGRAM_CHANGE, true);
@@ -339,6 +338,8 @@ protected:
         return values;
     }
 
+    // The probe's module type exists before the members below are made.
+    bool test_types_registered = (RegisterGraphTestModules(), true);
     std::unique_ptr<CContainer> root = MakeContainer("Top");
     CUG* selector_module = AddModule(*root, "Patch Select", "Programs");
     CUG* probe_module = AddModule(*root, kProbeModule, "Probe");
