@@ -129,6 +129,50 @@ std::vector<ug_container*> ug_container::Subcontainers() const {
     return found;
 }
 
+// ---- patch changes and controller lists ------------------------------------
+
+void ug_container::HandleEvent(ug_event* event) {
+    if (event->kind == UET_PROG_CHANGE)
+        QueuePatchChange(event->time, event->parm1, parameter_container);
+    else
+        ug_base::HandleEvent(event);
+}
+
+void ug_container::QueuePatchChange(uint32_t time, int patch, const ug_container* parameters) {
+    for (auto voice = voices_.rbegin(); voice != voices_.rend(); ++voice) {
+        if (!(*voice)->opened) continue;
+        for (ug_base* ug : (*voice)->unit_generators)
+            if (ug->parameter_container == parameters) ug->AddEvent(ug->NewEvent(time, UET_PROG_CHANGE, patch));
+    }
+}
+
+void controller_lists::Join(controller_link& link, int controller) {
+    Leave(link);
+    if (controller < 0 || controller >= kControllerCount) return;
+    controller_link** end = &heads_[static_cast<std::size_t>(controller)];
+    while (*end != nullptr) end = &(*end)->next;
+    *end = &link;
+    link.next = nullptr;
+    link.controller = static_cast<int16_t>(controller);
+}
+
+void controller_lists::Leave(controller_link& link) {
+    if (link.controller < 0) return;
+    for (controller_link** at = &heads_[static_cast<std::size_t>(link.controller)]; *at != nullptr; at = &(*at)->next) {
+        if (*at == &link) {
+            *at = link.next;
+            break;
+        }
+    }
+    link.next = nullptr;
+    link.controller = -1;
+}
+
+const controller_link* controller_lists::First(int controller) const {
+    if (controller < 0 || controller >= kControllerCount) return nullptr;
+    return heads_[static_cast<std::size_t>(controller)];
+}
+
 // ---- boundaries --------------------------------------------------------------
 
 void ug_container::DissolveBoundaries() {

@@ -4,6 +4,7 @@
 // direct connections and copies its first voice for polyphony.
 #pragma once
 
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -13,12 +14,44 @@
 class dsp_patch_manager;
 class ug_patch_param_watcher;
 
+// Where a control bound to a MIDI controller sits in its parameter
+// container's list for that controller. The control owns its link, so joining
+// and leaving a list on the audio thread never allocates.
+struct controller_link {
+    ug_base* control = nullptr;
+    controller_link* next = nullptr;
+    int16_t controller = -1;  // the list that holds the link, -1 for none
+};
+
+// The controls of a parameter container by the MIDI controller they follow,
+// one list per controller number, each in the order the controls joined.
+class controller_lists {
+public:
+    static constexpr int kControllerCount = 128;
+
+    // Leaves the list that holds `link`, then joins the end of the list of
+    // `controller` when that is 0 … 127.
+    void Join(controller_link& link, int controller);
+    void Leave(controller_link& link);
+    // The first link of a controller's list, or none; out-of-range numbers have none.
+    const controller_link* First(int controller) const;
+
+private:
+    std::array<controller_link*, kControllerCount> heads_{};
+};
+
 class ug_container : public VoiceList, public ug_module<ug_container> {
 public:
     ug_container();
     ~ug_container() override;
 
     void ListInterface(std::vector<InterfaceObject>& list) override;
+    // A patch change reaching the container goes on to its voices.
+    void HandleEvent(ug_event* event) override;
+
+    // Queues a patch change (kind 6) at `time` for every unit generator of the
+    // open voices, last voice first, that takes its values from `parameters`.
+    void QueuePatchChange(uint32_t time, int patch, const ug_container* parameters);
 
     // Takes ownership; the unit generator joins this container's last voice
     // (during construction its only one) and its audio master.
@@ -50,6 +83,10 @@ public:
     // Opens voice by voice; each unit generator learns its voice's number.
     void Open() override;
     void Close() override;
+
+    // Controls whose parameter container this is, by the controller they follow;
+    // the container's MIDI automator reads them.
+    controller_lists controllers;
 
 private:
     enum plug_index { kSpare, kPolyphony };
