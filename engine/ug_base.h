@@ -41,6 +41,8 @@ public:
     virtual void Wake() {}
     virtual void DoProcess(int sample_count) {}
     virtual void OnNotify(int32_t code, int32_t value) {}
+    // What the panel shows of this unit generator's value when it refreshes.
+    virtual std::string ValueAsText() const { return {}; }
     virtual void HandleEvent(ug_event* event) {}
 
     event_list events;

@@ -1,5 +1,7 @@
 #include "modules/controls.h"
 
+#include "engine/message_stream.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -7,6 +9,7 @@
 #include <cstdio>
 
 #include "engine/audio_master.h"
+#include "engine/message_stream.h"
 #include "project/controls.h"
 #include "project/enum_list.h"
 #include "project/module_registry.h"
@@ -186,6 +189,11 @@ bool ug_slider::OnMidiController(float normalised) {
     MoveTo(value_, GlideLength());
     RequestRefresh();
     return true;
+}
+
+void ug_control::OnMessage(int32_t code, message_stream* stream) {
+    ug_base::OnMessage(code, stream);
+    if (code == MessageCode("ppca")) QueueControllerValue(audio_master->SampleClock(), stream->ReadFloat());
 }
 
 std::string ug_slider::ValueAsText() const {

@@ -41,8 +41,9 @@ public:
     virtual void LoadPatchValue(int patch, int glide) {}
     // The bound controller moved to `normalised` (0 … 1); true when the value changed.
     virtual bool OnMidiController(float normalised) { return false; }
-    virtual std::string ValueAsText() const { return {}; }
     virtual float NormalisedValue() const { return 0.0f; }
+    // "ppca": the host's automation of the control, taken like a controller move.
+    void OnMessage(int32_t code, message_stream* stream) override;
 
     // What the container's MIDI automator does for each control in the list
     // of the controller that moved.
@@ -153,6 +154,8 @@ public:
     void OnNotify(int32_t code, int32_t value) override;
 
     int16_t Program() const { return program_; }
+    // The panel selects this program when it refreshes.
+    std::string ValueAsText() const override { return std::to_string(program_); }
 
 protected:
     void OnMidi(uint32_t time, int32_t message) override;

@@ -122,12 +122,26 @@ void CWirestackAppVST::StartAudio(int host_block_size) {
         audio_master_.reset();
         return;
     }
+    RegisterModuleTargets(*document_->root, true);
     audio_master_->Start(top_unit_generator_.get());
+}
+
+void CWirestackAppVST::RegisterModuleTargets(const CContainer& container, bool add) {
+    for (const auto& child : container.Children()) {
+        auto* module = dynamic_cast<CUG*>(child.get());
+        if (module == nullptr) continue;
+        if (add)
+            AddPanelTarget(module->MessageHandle(), module);
+        else
+            RemovePanelTarget(module->MessageHandle());
+        if (auto* sub = dynamic_cast<const CContainer*>(module)) RegisterModuleTargets(*sub, add);
+    }
 }
 
 void CWirestackAppVST::StopAudio() {
     if (!audio_master_) return;
     audio_master_->Stop();
+    RegisterModuleTargets(*document_->root, false);
     if (top_unit_generator_) top_unit_generator_->Close();
     ClearUnitGeneratorLinks(*document_->root);
     top_unit_generator_.reset();

@@ -66,6 +66,8 @@ public:
 private:
     bool LoadProject();
     void LinkPatchParameters(CContainer& container);
+    // The modules answer their unit generators' messages while the graph runs.
+    void RegisterModuleTargets(const CContainer& container, bool add);
     void DeliverPanelMessage(const queued_message& message);
     void AddToIdleList(int32_t handle);
 

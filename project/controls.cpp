@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "engine/ug_base.h"
 #include "project/doc_parameters.h"
 #include "project/doc_plugs.h"
 #include "project/enum_list.h"
+#include "project/programs.h"
 #include "project/project_document.h"
 
 WS_IMPLEMENT_CLASS(CControl, CUG, 1, false);
@@ -296,6 +298,10 @@ void CControl::RefreshFromAudio(const std::string& reported) {
     Notify(NOTIFY_VALUE_CHANGED, this, this);
 }
 
+void CControl::OnRefresh() {
+    if (unit_generator != nullptr) RefreshFromAudio(unit_generator->ValueAsText());
+}
+
 void CControl::OnDocNotify(int code, CObject* subject, CObject* about) {
     if (code != NOTIFY_VALUE_CHANGED || subject == nullptr || !subject->Is<CPlug2>()) return;
     auto* plug = static_cast<CPlug2*>(subject);
@@ -422,4 +428,9 @@ void Ctl_SelfDrawing2::Serialize(archive_reader& archive) {
 void Ctl_WaveShape::Serialize(archive_reader& archive) {
     CUG::Serialize(archive);
     if (archive.version >= kFirstWaveShapeWithRect) panel_rect = archive.ReadRect();
+}
+
+void Ctl_PatchSel::OnRefresh() {
+    if (unit_generator == nullptr || Parent() == nullptr) return;
+    SelectProgram(*ProgramOwner(*Parent()), ReadListValue(unit_generator->ValueAsText()));
 }

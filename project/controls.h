@@ -89,6 +89,7 @@ public:
     void CopyValue(int32_t from, int32_t first, int32_t last);
     // The unit generator reported its value as text.
     void RefreshFromAudio(const std::string& reported);
+    void OnRefresh() override;
     // Its plugs tell it of their new value texts.
     void OnDocNotify(int code, CObject* subject, CObject* about) override;
 
@@ -254,6 +255,8 @@ class Ctl_SamplePlay2 : public Ctl_Soundfont_base {
 class Ctl_PatchSel : public CUG {
     WS_DECLARE_CLASS(Ctl_PatchSel)
 public:
+    // A MIDI program change reached the module: its container selects that program.
+    void OnRefresh() override;
     void Serialize(archive_reader& archive) override;
     int32_t StoredProgram() const { return stored_program_; }
 

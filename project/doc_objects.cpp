@@ -117,6 +117,10 @@ generic_parameter* CUG::FindParameter(const std::string& name) {
     return title_parameter_.get();
 }
 
+void CUG::OnPanelMessage(int32_t code, message_stream& stream) {
+    if (code == MessageCode("refr")) OnRefresh();
+}
+
 void CUG::NotifyUnitGenerator(int32_t code, int32_t value) const {
     if (unit_generator != nullptr && unit_generator->audio_master != nullptr)
         unit_generator->audio_master->PostPanelNotification(unit_generator->Handle(), code, value);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/msg_target.h"
 #include "engine/plug.h"
 #include "project/archive.h"
 #include "project/generic_parameter.h"
@@ -66,9 +67,13 @@ private:
     std::string unknown_type_id_;
 };
 
-class CUG : public CDocOb {
+class CUG : public CDocOb, public ui_msg_target {
     WS_DECLARE_CLASS(CUG)
 public:
+    // "refr" from the unit generator: the module shows what the audio side holds.
+    void OnPanelMessage(int32_t code, message_stream& stream) override;
+    virtual void OnRefresh() {}
+
     CUG();
     ~CUG() override;
     void Serialize(archive_reader& archive) override;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -423,6 +425,38 @@ TEST_F(slider_in_plugin, ProgramChosenByTheHostBeforeResumeIsPlayed) {
     host->Dispatch(vst::effSetProgram, 0, 2);
     host->Resume();
     EXPECT_NEAR(PlayedFrequency(), 880.0, 1.0);
+}
+
+TEST_F(slider_in_plugin, TheHostsProgramChangeWhilePlayingJumpsToThatProgram) {
+    host->Resume();
+    EXPECT_NEAR(PlayedFrequency(), 440.0, 0.5);
+    host->Dispatch(vst::effSetProgram, 0, 3);
+    EXPECT_NEAR(PlayedFrequency(), 220.0, 0.5);
+    EXPECT_EQ(host->callback_counts[vst::audioMasterUpdateDisplay], 0) << "the host chose it itself";
+}
+
+// A program change heard by "Patch Select" becomes the plug-in's program, and
+// the host is told to show it once the panel side has caught up (idle).
+TEST_F(slider_in_plugin, AMidiProgramChangeBecomesTheHostsProgram) {
+    host->Resume();
+    EXPECT_NEAR(PlayedFrequency({{0xC0, 2, 0, 0}}), 880.0, 1.0);
+    host->Dispatch(vst::effIdle);
+    EXPECT_EQ(host->Dispatch(vst::effGetProgram), 2);
+    EXPECT_EQ(host->callback_counts[vst::audioMasterUpdateDisplay], 1);
+    EXPECT_NEAR(PlayedFrequency(), 880.0, 1.0) << "selecting it on the panel side keeps the sound";
+}
+
+// Host automation of a control from another thread glides the sound there.
+TEST_F(slider_in_plugin, AutomatingTheSliderFromTheAudioThreadMovesThePitch) {
+    ASSERT_EQ(host->Effect()->numParams, 1);
+    host->Resume();
+    EXPECT_NEAR(PlayedFrequency(), 440.0, 0.5);
+    const float current = host->Effect()->getParameter(host->Effect(), 0);
+    std::thread([&] { host->Effect()->setParameter(host->Effect(), 0, current + 0.1f); }).join();
+    const double moved = PlayedFrequency();
+    EXPECT_GT(moved, 450.0);
+    host->Dispatch(vst::effIdle);
+    EXPECT_NEAR(host->Effect()->getParameter(host->Effect(), 0), current + 0.1f, 1e-3f);
 }
 
 }  // namespace
