@@ -1,9 +1,11 @@
 #include "platform/platform.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -33,6 +35,14 @@ std::string OwnLibraryPath() {
         return {};
     return info.dli_fname;
 }
+
+std::string ExecutablePath() {
+    // Linux names the running executable here; argv[0] may be relative to the caller's folder.
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/exe", error).string();
+}
+
+uint32_t CurrentProcessId() { return static_cast<uint32_t>(::getpid()); }
 
 MessageSink SetMessageSink(MessageSink sink) {
     std::lock_guard<std::mutex> lock(sink_mutex);
