@@ -10,13 +10,13 @@ JOBS := 2
 .NOTPARALLEL:
 
 # Only missing packages are installed, so a machine that has them all never needs the network.
+missing = $(shell for package in $(1); do \
+  dpkg -s $$package 2>/dev/null | grep -q '^Status: install ok installed' || echo $$package; done)
+
 deps:
-	@missing=""; \
-	for package in $(PACKAGES); do \
-	  dpkg -s $$package 2>/dev/null | grep -q '^Status: install ok installed' || missing="$$missing $$package"; \
-	done; \
+	@missing="$(strip $(call missing,$(PACKAGES)))"; \
 	if [ -n "$$missing" ]; then \
-	  echo "installing$$missing"; \
+	  echo "installing $$missing"; \
 	  $(SUDO) apt-get update && \
 	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $$missing; \
 	fi
@@ -24,16 +24,13 @@ deps:
 # 32-bit Wine needs the i386 architecture. A machine where these cannot be
 # installed skips the Windows tests (test-windows says so).
 deps-windows:
-	@missing=""; \
-	for package in $(WINDOWS_PACKAGES); do \
-	  dpkg -s $$package 2>/dev/null | grep -q '^Status: install ok installed' || missing="$$missing $$package"; \
-	done; \
+	@missing="$(strip $(call missing,$(WINDOWS_PACKAGES)))"; \
 	if [ -n "$$missing" ]; then \
-	  echo "installing$$missing"; \
+	  echo "installing $$missing"; \
 	  { dpkg --print-foreign-architectures | grep -qx i386 || $(SUDO) dpkg --add-architecture i386; } && \
 	  $(SUDO) apt-get update && \
 	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $$missing || \
-	  echo "could not install$$missing"; \
+	  echo "could not install $$missing"; \
 	fi
 
 build: deps

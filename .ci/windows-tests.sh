@@ -50,9 +50,15 @@ run() { timeout 300 "$wine" "$@"; }
 # plug-in, loads it through "main" and renders it.
 run "$test_build/wirestack.exe" info | head -n 5
 run "$test_build/wirestack.exe" render -o "$test_build/demo.wav"
-# The Linux command packs the 32-bit plug-in as well.
-build/wirestack compile examples/demo.json -o build-win32/demo.ws1
-build/wirestack pack build-win32/demo.ws1 -o build-win32/demo.dll
+# The 32-bit plug-in offers hosts its two entries and needs only system libraries.
+i686-w64-mingw32-objdump -p build-win32/wirestack.dll >build-win32/wirestack.dll.txt
+for entry in main VSTPluginMain; do
+  grep -Eq "^\s+\[ *[0-9]+\] $entry$" build-win32/wirestack.dll.txt || { echo "wirestack.dll does not export $entry"; exit 1; }
+done
+if grep "DLL Name:" build-win32/wirestack.dll.txt | grep -viE "(kernel32|user32|msvcrt|advapi32|shell32)\.dll"; then
+  echo "wirestack.dll needs libraries Windows does not have"
+  exit 1
+fi
 
 # The same demo, rendered on Linux, sounds the same to the last bit.
 build/wirestack render -o build/demo-linux.wav

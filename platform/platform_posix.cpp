@@ -1,33 +1,17 @@
 #include "platform/platform.h"
+#include "platform/message_sink.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
-#include <mutex>
 #include <thread>
 #include <utility>
 
 namespace platform {
 
-namespace {
-
-void WriteToStandardError(const std::string& text, int /*style*/) {
-    std::fprintf(stderr, "%s\n", text.c_str());
-    std::fflush(stderr);
-}
-
-// The sink is replaced from the main thread only; the mutex keeps a test that
-// captures messages safe against a message shown from another thread.
-std::mutex sink_mutex;
-MessageSink& CurrentSink() {
-    static MessageSink sink = WriteToStandardError;
-    return sink;
-}
-
-}  // namespace
+void detail::ShowMessageBySystem(const std::string& text, int style) { detail::WriteMessageToStandardError(text, style); }
 
 std::string OwnLibraryPath() {
     Dl_info info{};
@@ -43,22 +27,6 @@ std::string ExecutablePath() {
 }
 
 uint32_t CurrentProcessId() { return static_cast<uint32_t>(::getpid()); }
-
-MessageSink SetMessageSink(MessageSink sink) {
-    std::lock_guard<std::mutex> lock(sink_mutex);
-    MessageSink previous = std::move(CurrentSink());
-    CurrentSink() = sink ? std::move(sink) : MessageSink(WriteToStandardError);
-    return previous;
-}
-
-void ShowMessage(const std::string& text, int style) {
-    MessageSink sink;
-    {
-        std::lock_guard<std::mutex> lock(sink_mutex);
-        sink = CurrentSink();
-    }
-    sink(text, style);
-}
 
 uint32_t MilliSeconds() {
     using namespace std::chrono;

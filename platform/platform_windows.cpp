@@ -1,43 +1,18 @@
 #include "platform/platform.h"
+#include "platform/message_sink.h"
 
 #include <windows.h>
 
-#include <cstdio>
-#include <mutex>
 #include <utility>
 
 namespace platform {
 
 namespace {
 
-void WriteToStandardError(const std::string& text, int /*style*/) {
-    std::fprintf(stderr, "%s\n", text.c_str());
-    std::fflush(stderr);
-}
-
-void ShowMessageBox(const std::string& text, int style) {
-    MessageBoxA(nullptr, text.c_str(), "Wirestack", static_cast<UINT>(style) | MB_SETFOREGROUND);
-}
-
 // A host started from a window has no standard error to write to.
 bool HasStandardError() {
     HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
     return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetFileType(handle) != FILE_TYPE_UNKNOWN;
-}
-
-void DefaultSink(const std::string& text, int style) {
-    if (HasStandardError())
-        WriteToStandardError(text, style);
-    else
-        ShowMessageBox(text, style);
-}
-
-// The sink is replaced from the main thread only; the mutex keeps a test that
-// captures messages safe against a message shown from another thread.
-std::mutex sink_mutex;
-MessageSink& CurrentSink() {
-    static MessageSink sink = DefaultSink;
-    return sink;
 }
 
 std::string ModulePath(HMODULE module) {
@@ -67,6 +42,13 @@ std::string SystemErrorText(DWORD code) {
 
 }  // namespace
 
+void detail::ShowMessageBySystem(const std::string& text, int style) {
+    if (HasStandardError())
+        detail::WriteMessageToStandardError(text, style);
+    else
+        MessageBoxA(nullptr, text.c_str(), "Wirestack", static_cast<UINT>(style) | MB_SETFOREGROUND);
+}
+
 std::string OwnLibraryPath() {
     HMODULE module = nullptr;
     if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
@@ -78,22 +60,6 @@ std::string OwnLibraryPath() {
 std::string ExecutablePath() { return ModulePath(nullptr); }
 
 uint32_t CurrentProcessId() { return GetCurrentProcessId(); }
-
-MessageSink SetMessageSink(MessageSink sink) {
-    std::lock_guard<std::mutex> lock(sink_mutex);
-    MessageSink previous = std::move(CurrentSink());
-    CurrentSink() = sink ? std::move(sink) : MessageSink(DefaultSink);
-    return previous;
-}
-
-void ShowMessage(const std::string& text, int style) {
-    MessageSink sink;
-    {
-        std::lock_guard<std::mutex> lock(sink_mutex);
-        sink = CurrentSink();
-    }
-    sink(text, style);
-}
 
 uint32_t MilliSeconds() { return GetTickCount(); }
 
