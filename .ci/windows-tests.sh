@@ -38,6 +38,7 @@ fi
 # One Wine prefix per run; no installer dialogs for .NET or HTML support.
 export WINEPREFIX="$PWD/$test_build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
 rm -rf "$WINEPREFIX"
+mkdir -p "$WINEPREFIX"
 trap 'timeout 60 wineserver -k || true' EXIT
 # The first start sets the prefix up and leaves services behind that hold
 # standard output open; a persistent server started first keeps them in it.
@@ -48,7 +49,8 @@ run() { timeout 300 "$wine" "$@"; }
 
 # The Windows command packs the built-in demo into a copy of the Windows
 # plug-in, loads it through "main" and renders it.
-run "$test_build/wirestack.exe" info | head -n 5
+run "$test_build/wirestack.exe" info >"$test_build/demo-info.txt"
+head -n 5 "$test_build/demo-info.txt"
 run "$test_build/wirestack.exe" render -o "$test_build/demo.wav"
 # The 32-bit plug-in offers hosts its two entries and needs only system libraries.
 i686-w64-mingw32-objdump -p build-win32/wirestack.dll >build-win32/wirestack.dll.txt
