@@ -16,11 +16,15 @@ namespace platform {
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path);
 bool WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes);
 
-// The stored project of the library at that path, or nothing when it has none.
+// The stored project of the library at that path, read the way this system
+// stores it (resource or trailer), or nothing when it has none.
 std::optional<std::vector<uint8_t>> ReadEmbeddedProject(const std::string& library_path);
 
-// A copy of a library's bytes that carries the stored project (any project
-// the library carried before is replaced).
+// The Linux trailer, readable and writable on any system (packing a Linux
+// library works anywhere). A copy of a library's bytes that carries the
+// stored project (any project the library carried before is replaced).
 std::vector<uint8_t> WithEmbeddedProject(std::span<const uint8_t> library, std::span<const uint8_t> stored_project);
+// The stored project in a library's trailer, or nothing when it has none.
+std::optional<std::vector<uint8_t>> ProjectInTrailer(std::span<const uint8_t> library);
 
 }  // namespace platform

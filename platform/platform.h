@@ -10,6 +10,9 @@ namespace platform {
 
 // Full path of the library (or executable) that contains this code.
 std::string OwnLibraryPath();
+// Full path of the running program.
+std::string ExecutablePath();
+uint32_t CurrentProcessId();
 
 // Message-box styles, as the system's callers pass them.
 enum MessageStyle : int {
@@ -19,8 +22,10 @@ enum MessageStyle : int {
     kMessageIconInformation = 0x40,
 };
 
-// Message boxes go through a replaceable sink: standard error by default, a
-// capture in tests, a window once an editor exists.
+// Message boxes go through a replaceable sink: a capture in tests, a window
+// once an editor exists. The default writes to standard error when the process
+// has one (a command, a test), so nothing headless ever waits for a click; on
+// Windows a process without one (a host with a window) gets a message box.
 using MessageSink = std::function<void(const std::string& text, int style)>;
 
 // Installs a sink and returns the one it replaces; an empty sink restores the default.

@@ -1,31 +1,17 @@
 #include "platform/platform.h"
+#include "platform/message_sink.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
-#include <mutex>
+#include <filesystem>
 #include <thread>
 #include <utility>
 
 namespace platform {
 
-namespace {
-
-void WriteToStandardError(const std::string& text, int /*style*/) {
-    std::fprintf(stderr, "%s\n", text.c_str());
-    std::fflush(stderr);
-}
-
-// The sink is replaced from the main thread only; the mutex keeps a test that
-// captures messages safe against a message shown from another thread.
-std::mutex sink_mutex;
-MessageSink& CurrentSink() {
-    static MessageSink sink = WriteToStandardError;
-    return sink;
-}
-
-}  // namespace
+void detail::ShowMessageBySystem(const std::string& text, int style) { detail::WriteMessageToStandardError(text, style); }
 
 std::string OwnLibraryPath() {
     Dl_info info{};
@@ -34,21 +20,13 @@ std::string OwnLibraryPath() {
     return info.dli_fname;
 }
 
-MessageSink SetMessageSink(MessageSink sink) {
-    std::lock_guard<std::mutex> lock(sink_mutex);
-    MessageSink previous = std::move(CurrentSink());
-    CurrentSink() = sink ? std::move(sink) : MessageSink(WriteToStandardError);
-    return previous;
+std::string ExecutablePath() {
+    // Linux names the running executable here; argv[0] may be relative to the caller's folder.
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/exe", error).string();
 }
 
-void ShowMessage(const std::string& text, int style) {
-    MessageSink sink;
-    {
-        std::lock_guard<std::mutex> lock(sink_mutex);
-        sink = CurrentSink();
-    }
-    sink(text, style);
-}
+uint32_t CurrentProcessId() { return static_cast<uint32_t>(::getpid()); }
 
 uint32_t MilliSeconds() {
     using namespace std::chrono;

@@ -9,8 +9,10 @@ namespace vst {
 
 #if defined(_WIN32)
 #define WS_VST_CALL __cdecl
+#define WS_VST_EXPORT __declspec(dllexport)
 #else
 #define WS_VST_CALL
+#define WS_VST_EXPORT __attribute__((visibility("default")))
 #endif
 
 struct AEffect;

@@ -1,6 +1,7 @@
 // The library's exported entry points.
 #include <new>
 
+#include "platform/vst2.h"
 #include "plugin/ws_vst.h"
 
 namespace {
@@ -19,14 +20,6 @@ vst::AEffect* CreatePlugin(vst::HostCallback host) {
 
 }  // namespace
 
-extern "C" {
-
-__attribute__((visibility("default"))) vst::AEffect* VSTPluginMain(vst::HostCallback host) {
-    return CreatePlugin(host);
-}
-
 // Older hosts look for an entry named "main"; C++ forbids declaring a "main"
-// that returns a pointer, so the symbol name is given to the linker directly.
-__attribute__((visibility("default"))) vst::AEffect* vst_legacy_main(vst::HostCallback host) __asm__("main");
-vst::AEffect* vst_legacy_main(vst::HostCallback host) { return CreatePlugin(host); }
-}
+// that returns a pointer, so the linker gives this entry that second name.
+extern "C" WS_VST_EXPORT vst::AEffect* VSTPluginMain(vst::HostCallback host) { return CreatePlugin(host); }

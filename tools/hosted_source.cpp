@@ -1,8 +1,6 @@
 #include "tools/hosted_source.h"
 
-#include <unistd.h>
-
-#include "platform/embedded_project.h"
+#include "platform/platform.h"
 #include "project/project_document.h"
 #include "tools/commands.h"
 #include "tools/patch_text.h"
@@ -14,7 +12,7 @@ namespace tools {
 namespace {
 
 std::filesystem::path NewTemporaryFolder() {
-    const auto folder = std::filesystem::temp_directory_path() / ("wirestack-" + std::to_string(::getpid()));
+    const auto folder = std::filesystem::temp_directory_path() / ("wirestack-" + std::to_string(platform::CurrentProcessId()));
     std::filesystem::create_directories(folder);
     return folder;
 }
@@ -32,7 +30,9 @@ HostedSource::HostedSource(const std::string& given, const std::string& plugin_l
         archive_path = (temporary_folder_ / "demo.ws1").string();
         WriteFile(archive_path, WriteProjectArchive(*CompilePatchText(DemoPatchText())));
     }
-    library_path_ = (temporary_folder_ / "wirestack-patch.so").string();
+    // The copy keeps the library's extension, which a Windows loader looks at.
+    const auto extension = std::filesystem::path(plugin_library).extension().string();
+    library_path_ = (temporary_folder_ / ("wirestack-patch" + extension)).string();
     RunPack({archive_path, library_path_}, plugin_library);
 }
 

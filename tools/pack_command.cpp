@@ -3,8 +3,9 @@
 #include <stdexcept>
 
 #include "platform/embedded_project.h"
-#include "project/project_document.h"
+#include "tools/pack_library.h"
 #include "plugin/project_scramble.h"
+#include "project/project_document.h"
 #include "tools/commands.h"
 #include "tools/project_files.h"
 
@@ -17,7 +18,8 @@ std::string RunPack(const PackOptions& options, const std::string& plugin_librar
     if (!stored) throw std::runtime_error("cannot read " + options.source);
     if (!library) throw std::runtime_error("cannot read the plug-in library " + plugin_library);
     ScrambleProject(*stored);
-    if (!platform::WriteWholeFile(options.output, platform::WithEmbeddedProject(*library, *stored)))
+    const std::vector<uint8_t> packed = LibraryWithProject(*library, *stored);  // before the output is touched
+    if (!platform::WriteWholeFile(options.output, packed))
         throw std::runtime_error("cannot write " + options.output);
     namespace fs = std::filesystem;
     fs::permissions(options.output, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,

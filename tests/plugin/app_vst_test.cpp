@@ -26,7 +26,7 @@ TEST(PluginProject, TheDatFileBesideTheLibraryIsReadWhenTheLibraryCarriesNone) {
     const fs::path library = empty.Folder() / "Synth.beta.so";
     fs::copy_file(WS_PLUGIN_PATH, library);
     platform::WriteWholeFile((empty.Folder() / "Synth.beta.dat").string(), ExampleArchive("synth_chain.json"));
-    plugin_host host(2300, library.c_str());
+    plugin_host host(2300, library.string().c_str());
     ASSERT_NE(host.Effect(), nullptr);
     EXPECT_FALSE(EffectName(host).empty());
 }
