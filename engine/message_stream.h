@@ -54,6 +54,19 @@ private:
     std::size_t position_ = 0;
 };
 
+// Patch values in messages, by kind: a list value in 16 bits, a float in 32,
+// a bool in one byte, an integer in 32, a text as a message text.
+inline void WriteValue(message_out& out, const std::string& value) { out.WriteText(value); }
+inline void WriteValue(message_out& out, int16_t value) { out.Write16(static_cast<uint16_t>(value)); }
+inline void WriteValue(message_out& out, float value) { out.WriteFloat(value); }
+inline void WriteValue(message_out& out, bool value) { out.Write8(value ? 1 : 0); }
+inline void WriteValue(message_out& out, int32_t value) { out.Write32(static_cast<uint32_t>(value)); }
+inline void ReadValue(message_stream& stream, std::string& value) { value = stream.ReadText(); }
+inline void ReadValue(message_stream& stream, int16_t& value) { value = static_cast<int16_t>(stream.Read16()); }
+inline void ReadValue(message_stream& stream, float& value) { value = stream.ReadFloat(); }
+inline void ReadValue(message_stream& stream, bool& value) { value = stream.Read8() != 0; }
+inline void ReadValue(message_stream& stream, int32_t& value) { value = stream.ReadInt32(); }
+
 // What a queue's reader hands each message to.
 struct queued_message {
     int32_t target;

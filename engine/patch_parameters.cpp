@@ -27,18 +27,6 @@ void ListHiddenMidiPlugs(std::vector<InterfaceObject>& list) {
 
 // ---- values by kind ------------------------------------------------------------
 
-void Read(message_stream& stream, std::string& value) { value = stream.ReadText(); }
-void Read(message_stream& stream, int16_t& value) { value = static_cast<int16_t>(stream.Read16()); }
-void Read(message_stream& stream, float& value) { value = stream.ReadFloat(); }
-void Read(message_stream& stream, bool& value) { value = stream.Read8() != 0; }
-void Read(message_stream& stream, int32_t& value) { value = stream.ReadInt32(); }
-
-void Write(message_out& out, const std::string& value) { out.WriteText(value); }
-void Write(message_out& out, int16_t value) { out.Write16(static_cast<uint16_t>(value)); }
-void Write(message_out& out, float value) { out.WriteFloat(value); }
-void Write(message_out& out, bool value) { out.Write8(value ? 1 : 0); }
-void Write(message_out& out, int32_t value) { out.Write32(static_cast<uint32_t>(value)); }
-
 int32_t CarriedWord(const std::string&) { return 0; }
 int32_t CarriedWord(int16_t value) { return value; }
 int32_t CarriedWord(float value) { return std::bit_cast<int32_t>(value); }
@@ -234,12 +222,12 @@ void dsp_patch_parameter_base::ReportToPanel(uint8_t source) const {
 
 template <class Value, class Meta>
 void dsp_patch_parameter<Value, Meta>::ReadValue(message_stream* stream) {
-    Read(*stream, value_);
+    ::ReadValue(*stream, value_);
 }
 
 template <class Value, class Meta>
 void dsp_patch_parameter<Value, Meta>::WriteValue(message_out& out) const {
-    Write(out, value_);
+    ::WriteValue(out, value_);
 }
 
 template <class Value, class Meta>
@@ -250,7 +238,7 @@ void dsp_patch_parameter<Value, Meta>::ReadMetadata(message_stream* stream) {
 template <class Value, class Meta>
 void dsp_patch_parameter<Value, Meta>::WriteWatchedValue(message_out& out, const UPlug& plug) {
     TakeFromPlug(plug, value_);
-    Write(out, value_);
+    ::WriteValue(out, value_);
 }
 
 template <class Value, class Meta>

@@ -112,10 +112,7 @@ std::vector<std::unique_ptr<vst_parameter>> BuildHostParameters(const CContainer
             if (!parameter.is_private) collected.push_back(std::make_unique<param_info_new>(*manager, parameter));
     }
     for (CControl* control : ParameterControls(top)) collected.push_back(std::make_unique<param_info>(*control));
-    std::ranges::stable_sort(collected, [](const auto& a, const auto& b) {
-        if (a->isOutput() != b->isOutput()) return !a->isOutput();
-        return a->getName() < b->getName();
-    });
+    std::ranges::stable_sort(collected, [](const auto& a, const auto& b) { return InHostOrder(*a, *b); });
     std::vector<std::unique_ptr<vst_parameter>> table;
     for (auto& parameter : collected) {
         parameter->attachToPlugin(&plugin, static_cast<int>(table.size()));

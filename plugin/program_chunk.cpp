@@ -24,14 +24,10 @@ std::vector<chunk_control> ChunkControls(const CContainer& top) {
     const std::vector<CControl*> walk = ParameterControls(top);
     std::vector<chunk_control> controls;
     for (std::size_t i = 0; i < walk.size(); ++i) controls.push_back({walk[i], static_cast<int32_t>(i)});
-    std::ranges::stable_sort(controls, [](const chunk_control& a, const chunk_control& b) {
-        if (a.control->isOutput() != b.control->isOutput()) return !a.control->isOutput();
-        return a.control->getName() < b.control->getName();
-    });
+    std::ranges::stable_sort(
+        controls, [](const chunk_control& a, const chunk_control& b) { return InHostOrder(*a.control, *b.control); });
     return controls;
 }
-
-CPatchManager* ParametersOf(const CContainer& top) { return top.PatchManager(); }
 
 // Everything a chunk holds, read whole before anything is applied.
 struct chunk_contents {
@@ -150,7 +146,7 @@ bool Apply(CContainer& top, const chunk_contents& contents, bool single_program)
             control->SetValueText(control->FollowsPrograms() ? program_at(i) : -1, texts[i]);
         }
     }
-    CPatchManager* manager = ParametersOf(top);
+    CPatchManager* manager = top.PatchManager();
     for (const auto& [id, values] : contents.parameter_values) {
         patch_parameter_record* parameter = manager->FindParameter(id);
         for (std::size_t i = 0; i < values.size(); ++i)
@@ -163,7 +159,7 @@ bool Apply(CContainer& top, const chunk_contents& contents, bool single_program)
 
 std::vector<uint8_t> WriteProgramChunk(const CContainer& top, bool single_program) {
     const CPatchManager* programs = ProgramsOf(top);
-    const CPatchManager* manager = ParametersOf(top);
+    const CPatchManager* manager = top.PatchManager();
     const std::vector<chunk_control> controls = ChunkControls(top);
     const std::vector<patch_parameter_record> no_parameters;
     const std::vector<patch_parameter_record>& parameters = manager != nullptr ? manager->Parameters() : no_parameters;
@@ -199,7 +195,7 @@ chunk_read_result ReadProgramChunk(CContainer& top, std::span<const uint8_t> byt
     try {
         const int32_t tag = archive.ReadInt32();
         if (!AcceptedTag(tag)) return chunk_read_result::ignored;
-        contents = ReadContents(archive, tag, ParametersOf(top));
+        contents = ReadContents(archive, tag, top.PatchManager());
     } catch (const archive_error&) {
         return chunk_read_result::ignored;
     }

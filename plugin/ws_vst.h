@@ -34,7 +34,6 @@ public:
 
     // A program selected from inside (the panel, "Patch Select") reaches the host.
     void OnProgramSelected(int32_t program) override;
-    void OnPatchValueChanged(const patch_parameter_record&, value_source) override {}
 
 private:
     void Suspend();

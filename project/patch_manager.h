@@ -56,7 +56,7 @@ enum class value_source {
 class patch_parameter_listener {
 public:
     virtual ~patch_parameter_listener() = default;
-    virtual void OnPatchValueChanged(const patch_parameter_record& parameter, value_source source) = 0;
+    virtual void OnPatchValueChanged(const patch_parameter_record& parameter, value_source source) {}
     virtual void OnProgramSelected(int32_t program) {}
 };
 

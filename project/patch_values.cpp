@@ -181,25 +181,13 @@ bool ParseValueText(const std::string& text, patch_value& value) {
 }
 
 void WriteMessageValue(message_out& message, const patch_value& value) {
-    std::visit(overloaded{
-                   [&](int16_t list_value) { message.Write16(static_cast<uint16_t>(list_value)); },
-                   [&](float number) { message.WriteFloat(number); },
-                   [&](bool on) { message.Write8(on ? 1 : 0); },
-                   [&](int32_t number) { message.Write32(static_cast<uint32_t>(number)); },
-                   [&](const std::string& words) { message.WriteText(words); },
-               },
-               value);
+    std::visit([&](const auto& held) { WriteValue(message, held); }, value);
 }
 
 patch_value ReadMessageValue(message_stream& stream, const patch_value& kind) {
-    return std::visit(overloaded{
-                          [&](int16_t) { return patch_value{static_cast<int16_t>(stream.Read16())}; },
-                          [&](float) { return patch_value{stream.ReadFloat()}; },
-                          [&](bool) { return patch_value{stream.Read8() != 0}; },
-                          [&](int32_t) { return patch_value{stream.ReadInt32()}; },
-                          [&](const std::string&) { return patch_value{stream.ReadText()}; },
-                      },
-                      kind);
+    patch_value value = kind;
+    std::visit([&](auto& held) { ReadValue(stream, held); }, value);
+    return value;
 }
 
 void WritePatchValue(archive_byte_writer& archive, const patch_value& value) {

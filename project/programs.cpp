@@ -57,15 +57,6 @@ std::vector<CControl*> ParameterControls(const CContainer& container) {
     return controls;
 }
 
-std::vector<CControl*> SortedParameterControls(const CContainer& container) {
-    std::vector<CControl*> controls = ParameterControls(container);
-    std::ranges::stable_sort(controls, [](const CControl* a, const CControl* b) {
-        if (a->isOutput() != b->isOutput()) return !a->isOutput();
-        return a->getName() < b->getName();
-    });
-    return controls;
-}
-
 void SelectProgram(CContainer& container, int32_t program) {
     if (CPatchManager* own = container.PatchManager()) {
         if (program == own->CurrentProgram()) return;

@@ -20,8 +20,13 @@ CContainer* ProgramOwner(CContainer& container);
 // The controls whose values follow the container's programs: its children in
 // child order, entering sub-containers that do not ignore program changes.
 std::vector<CControl*> ParameterControls(const CContainer& container);
-// The same controls, inputs before outputs, then by name in byte order.
-std::vector<CControl*> SortedParameterControls(const CContainer& container);
+// The order the host sees parameters and chunks list controls in: inputs
+// before outputs, then by name in byte order.
+template <class Parameter>
+bool InHostOrder(const Parameter& a, const Parameter& b) {
+    if (a.isOutput() != b.isOutput()) return !a.isOutput();
+    return a.getName() < b.getName();
+}
 
 // Selects program n: the patch parameters show its values, the controls and
 // sub-containers that follow programs follow, and their unit generators are told.

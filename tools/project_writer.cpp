@@ -5,6 +5,7 @@
 #include "project/doc_objects.h"
 #include "project/doc_plugs.h"
 #include "project/patch_manager.h"
+#include "project/patch_values.h"
 #include "project/project_document.h"
 #include "tools/archive_records.h"
 
@@ -13,19 +14,6 @@ namespace tools {
 namespace {
 
 constexpr int32_t kEndOfParameters = -1;
-
-void WritePatchValue(archive_writer& archive, const patch_value& value) {
-    std::visit(
-        [&archive](const auto& held) {
-            using held_type = std::decay_t<decltype(held)>;
-            if constexpr (std::is_same_v<held_type, int16_t>) archive.WriteInt16(held);
-            else if constexpr (std::is_same_v<held_type, std::string>) archive.WriteText(held);
-            else if constexpr (std::is_same_v<held_type, bool>) archive.WriteBool(held);
-            else if constexpr (std::is_same_v<held_type, float>) archive.WriteFloat(held);
-            else archive.WriteInt32(held);
-        },
-        value);
-}
 
 // The value type id repeats the parameter's type id; the reader does not use it.
 void WritePatchParameter(archive_writer& archive, const patch_parameter_record& parameter) {
