@@ -16,26 +16,9 @@ namespace {
 constexpr int kHostBlock = 512;
 
 
-struct bench_graph {
-    bench_client client;
-    std::unique_ptr<WsAudioMaster> master = std::make_unique<WsAudioMaster>(&client, kHostBlock, 44100.0f);
-    std::unique_ptr<ug_container> top = std::make_unique<ug_container>();
+struct bench_graph : bench_engine {
 
-    bench_graph() {
-        top->audio_master = master.get();
-        top->sort_order = 1 << 20;
-    }
-    ~bench_graph() {
-        top.reset();
-        master.reset();
-    }
-    ug_base* Add(const char* unique_id, int sort_order) {
-        ug_base* ug = top->Add(ModuleRegistry::Instance().CreateUnitGenerator(unique_id));
-        ug->CreatePlugsFromInterface();
-        ug->SetupPlugs();
-        ug->sort_order = sort_order;
-        return ug;
-    }
+    bench_graph() : bench_engine(kHostBlock) {}
     // A chain of `length` adders, fed by a running tone or by a constant.
     void BuildChain(int length, bool running) {
         UPlug* previous = nullptr;

@@ -63,15 +63,10 @@ struct adsr_settings {
     bool running_gate = false;
 };
 
-struct adsr_graph {
-    bench_client client;
-    std::unique_ptr<WsAudioMaster> master = std::make_unique<WsAudioMaster>(&client, kHostBlock, kSampleRate);
-    std::unique_ptr<ug_container> top = std::make_unique<ug_container>();
+struct adsr_graph : bench_engine {
     bench_source* gate = nullptr;
 
-    explicit adsr_graph(const adsr_settings& settings) {
-        top->audio_master = master.get();
-        top->sort_order = 1 << 20;
+    explicit adsr_graph(const adsr_settings& settings) : bench_engine(kHostBlock, kSampleRate) {
         ug_base* adsr = Add(std::make_unique<ug_adsr>(), 20);
         gate = Feed(adsr, 0, 0.0f, settings.running_gate);
         const float rates[] = {settings.attack, settings.decay, 0.0f, settings.release};
@@ -83,17 +78,6 @@ struct adsr_graph {
         }
         adsr->ApplyDefault(adsr->GetPlug(5), "10");
         master->Start(top.get());
-    }
-    ~adsr_graph() {
-        top.reset();
-        master.reset();
-    }
-    ug_base* Add(std::unique_ptr<ug_base> made, int sort_order) {
-        ug_base* ug = top->Add(std::move(made));
-        ug->CreatePlugsFromInterface();
-        ug->SetupPlugs();
-        ug->sort_order = sort_order;
-        return ug;
     }
     bench_source* Feed(ug_base* adsr, int plug, float volts, bool running) {
         auto* source = static_cast<bench_source*>(Add(std::make_unique<bench_source>(), 30));

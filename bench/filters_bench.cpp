@@ -84,21 +84,11 @@ const tail_case kCases[] = {
 
 // The inputs other than Signal at their listed defaults, as graph
 // construction gives them, with the case's own values.
-struct tail_graph {
-    bench_client client;
-    std::unique_ptr<WsAudioMaster> master = std::make_unique<WsAudioMaster>(&client, kHostBlock, kRate);
-    std::unique_ptr<ug_container> top = std::make_unique<ug_container>();
+struct tail_graph : bench_engine {
 
-    explicit tail_graph(const tail_case& c) {
-        top->audio_master = master.get();
-        top->sort_order = 1 << 20;
-        ug_base* filter = top->Add(ModuleRegistry::Instance().CreateUnitGenerator(c.unique_id));
-        filter->CreatePlugsFromInterface();
-        filter->SetupPlugs();
-        filter->sort_order = 4;
-        ug_base* impulses = top->Add(std::make_unique<ug_impulse_train>());
-        impulses->CreatePlugsFromInterface();
-        impulses->SetupPlugs();
+    explicit tail_graph(const tail_case& c) : bench_engine(kHostBlock, kRate) {
+        ug_base* filter = Add(c.unique_id, 4);
+        ug_base* impulses = Add(std::make_unique<ug_impulse_train>(), 8);
         Connect(impulses->GetPlug(0), filter->GetPlug(0));
         std::vector<InterfaceObject> descriptions;
         filter->ListInterface(descriptions);
@@ -115,10 +105,6 @@ struct tail_graph {
             for (plug_connection* connection : input->connections)
                 if (input->IsInput()) connection->from->owner->sort_order = std::max(connection->from->owner->sort_order, 8);
         master->Start(top.get());
-    }
-    ~tail_graph() {
-        top.reset();
-        master.reset();
     }
 };
 

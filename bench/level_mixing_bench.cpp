@@ -20,14 +20,9 @@ constexpr int kHostBlock = 512;
 constexpr int kChainLength = 16;
 
 
-struct vca_chain {
-    bench_client client;
-    std::unique_ptr<WsAudioMaster> master = std::make_unique<WsAudioMaster>(&client, kHostBlock, 44100.0f);
-    std::unique_ptr<ug_container> top = std::make_unique<ug_container>();
+struct vca_chain : bench_engine {
 
-    vca_chain(int length, bool running_volume, const std::string& curve) {
-        top->audio_master = master.get();
-        top->sort_order = 1 << 20;
+    vca_chain(int length, bool running_volume, const std::string& curve) : bench_engine(kHostBlock) {
         UPlug* signal = Add("1 KHz Tone", 4 * length + 4)->GetPlug(0);
         UPlug* volume = running_volume ? Add("1 KHz Tone", 4 * length + 4)->GetPlug(0) : nullptr;
         for (int i = 0; i < length; ++i) {
@@ -42,17 +37,6 @@ struct vca_chain {
         }
         master->Start(top.get());
         master->Process(kHostBlock);
-    }
-    ~vca_chain() {
-        top.reset();
-        master.reset();
-    }
-    ug_base* Add(const char* unique_id, int sort_order) {
-        ug_base* ug = top->Add(ModuleRegistry::Instance().CreateUnitGenerator(unique_id));
-        ug->CreatePlugsFromInterface();
-        ug->SetupPlugs();
-        ug->sort_order = sort_order;
-        return ug;
     }
 };
 

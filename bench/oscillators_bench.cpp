@@ -46,14 +46,9 @@ private:
     float step_ = kSemitone / 4410.0f;
 };
 
-struct saw_graph {
-    bench_client client;
-    std::unique_ptr<WsAudioMaster> master = std::make_unique<WsAudioMaster>(&client, kHostBlock, 44100.0f);
-    std::unique_ptr<ug_container> top = std::make_unique<ug_container>();
+struct saw_graph : bench_engine {
 
-    explicit saw_graph(bool running_pitch) {
-        top->audio_master = master.get();
-        top->sort_order = 1 << 20;
+    explicit saw_graph(bool running_pitch) : bench_engine(kHostBlock) {
         UPlug* glide = running_pitch ? Add(std::make_unique<ug_glide>(), 8)->GetPlug(0) : nullptr;
         for (int i = 0; i < kOscillators; ++i) {
             ug_base* saw = Add(ModuleRegistry::Instance().CreateUnitGenerator("Oscillator"), 4);
@@ -62,17 +57,6 @@ struct saw_graph {
         }
         master->Start(top.get());
         master->Process(kHostBlock);  // past the first table fade
-    }
-    ~saw_graph() {
-        top.reset();
-        master.reset();
-    }
-    ug_base* Add(std::unique_ptr<ug_base> made, int sort_order) {
-        ug_base* ug = top->Add(std::move(made));
-        ug->CreatePlugsFromInterface();
-        ug->SetupPlugs();
-        ug->sort_order = sort_order;
-        return ug;
     }
     // Every input nothing feeds takes its listed default (Saw, Smooth Peaks on...).
     static void ApplyListedDefaults(ug_base& ug) {
